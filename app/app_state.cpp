@@ -1,0 +1,5 @@
+#include "app/app_state.h"
+
+HINSTANCE ModuleInstance = NULL;
+HWND MainWindowHandle = NULL;
+VS_FIXEDFILEINFO VersionRecord = {};

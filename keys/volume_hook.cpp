@@ -1,0 +1,123 @@
+#include "keys/volume_hook.h"
+
+#include "app/app_state.h"
+#include "keys/hook_state.h"
+#include "keys/key_binding_set.h"
+
+char PlayerClassName[PlayerClassNameCapacity] = "";
+ModifierMask HeldModifiers = 0;
+HHOOK VolumeHookHandle = NULL;
+
+namespace {
+
+// Per action, in VolumeAction order.
+const BYTE InjectedVolumeKey[VolumeActionCount] = { VK_VOLUME_MUTE, VK_VOLUME_DOWN, VK_VOLUME_UP };
+const BYTE PlayerKey[VolumeActionCount] = { VK_F8, VK_F9, VK_F10 };
+const WORD PlayerCommand[VolumeActionCount] = { 0x4981, 0x4980, 0x497F };
+
+// A key message's lParam: repeat count 1, scan code 0; the release adds the
+// previous-state and transition bits.
+const LPARAM PlayerKeyDownLParam = 1;
+const LPARAM PlayerKeyUpLParam = static_cast<LPARAM>(0xC0000001u);
+
+bool IsKeyMessage(WPARAM message)
+{
+    return message == WM_KEYDOWN || message == WM_KEYUP || message == WM_SYSKEYDOWN
+        || message == WM_SYSKEYUP;
+}
+
+bool IsBoundKey(BYTE vk)
+{
+    for (int i = 0; i < VolumeActionCount; ++i) {
+        if (KeyBindings.binding[i].vk == vk) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int MatchVolumeAction(const KeyBindingSet& bindings, BYTE vk, ModifierMask held)
+{
+    // The whole mask byte is compared, so a stored mask with bits above 1
+    // never matches.
+    for (int i = 0; i < VolumeActionCount; ++i) {
+        if (bindings.binding[i].vk == vk && bindings.binding[i].modifiers == held) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp)
+{
+    ModifierMask bit = 0;
+    if (vk == VK_SHIFT || vk == VK_LSHIFT || vk == VK_RSHIFT) {
+        bit = ModifierShift;
+    } else if (vk == VK_CONTROL || vk == VK_LCONTROL || vk == VK_RCONTROL) {
+        bit = ModifierControl;
+    } else {
+        return held;
+    }
+    return keyUp ? static_cast<ModifierMask>(held & ~bit) : static_cast<ModifierMask>(held | bit);
+}
+
+BOOL HandleVolumeKeyEvent(BYTE vk, BOOL keyUp)
+{
+    int action = MatchVolumeAction(KeyBindings, vk, HeldModifiers);
+    if (action < 0) {
+        HeldModifiers = TrackModifiers(HeldModifiers, vk, keyUp);
+        return FALSE;
+    }
+
+    HWND player = FindWindowA(PlayerClassName, NULL);
+    if (player != NULL) {
+        // A minimized player ignores keys, so it gets its menu command instead.
+        if (IsIconic(player)) {
+            if (!keyUp) {
+                PostMessageA(player, WM_COMMAND, PlayerCommand[action], 0);
+            }
+        } else if (keyUp) {
+            PostMessageA(player, WM_SYSKEYUP, PlayerKey[action], PlayerKeyUpLParam);
+        } else {
+            PostMessageA(player, WM_SYSKEYDOWN, PlayerKey[action], PlayerKeyDownLParam);
+        }
+        return TRUE;
+    }
+
+    // Without a player the system volume should react.  If the volume key is
+    // itself bound, injecting it would come straight back to us as a bound
+    // key; the user's own event is passed on instead.
+    BYTE volumeKey = InjectedVolumeKey[action];
+    if (IsBoundKey(volumeKey)) {
+        return FALSE;
+    }
+    keybd_event(volumeKey, 0, keyUp ? KEYEVENTF_KEYUP : 0, 0);
+    return TRUE;
+}
+
+LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
+{
+    if (nCode == HC_ACTION && IsKeyMessage(wParam)) {
+        const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        if (HandleVolumeKeyEvent(static_cast<BYTE>(event->vkCode), (event->flags & LLKHF_UP) != 0)) {
+            return 1;
+        }
+    }
+    return CallNextHookEx(VolumeHookHandle, nCode, wParam, lParam);
+}
+
+HHOOK InstallVolumeHook()
+{
+    VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, ModuleInstance, 0);
+    return VolumeHookHandle;
+}
+
+void RemoveVolumeHook()
+{
+    if (VolumeHookHandle != NULL) {
+        UnhookWindowsHookEx(VolumeHookHandle);
+        VolumeHookHandle = NULL;
+    }
+}

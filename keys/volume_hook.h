@@ -1,0 +1,33 @@
+// The system-wide keyboard hook that turns the bound keys into volume commands
+// for the player, or into the standard volume keys when no player runs.
+#ifndef MIRELLE_VOLUME_HOOK_H
+#define MIRELLE_VOLUME_HOOK_H
+
+#include <windows.h>
+
+#include "keys/key_bindings.h"
+
+// The WH_KEYBOARD_LL procedure.  Returns 1 for a swallowed event, else what
+// the next hook returns.
+LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam);
+
+// The hook's decision for one key event, with its side effects (the post to
+// the player or the injected volume key) already carried out.  TRUE means
+// swallow.  VolumeHookProc is a thin wrapper around it.
+BOOL HandleVolumeKeyEvent(BYTE vk, BOOL keyUp);
+
+// The action whose binding is exactly (vk, held), trying Mute, Lower, Raise
+// in that order; -1 when none is.
+int MatchVolumeAction(const KeyBindingSet& bindings, BYTE vk, ModifierMask held);
+
+// HeldModifiers after an event that matched no binding.
+ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp);
+
+// Installs the hook for the whole desktop and stores its handle; returns the
+// handle (null on failure, with the reason in GetLastError).
+HHOOK InstallVolumeHook();
+
+// Removes the installed hook, if any, and clears the handle.
+void RemoveVolumeHook();
+
+#endif

@@ -1,0 +1,38 @@
+# Shared by the README's commands: package installation and the cross builds.
+MIRELLE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+# Installs the Debian packages that are missing, and only those.
+mirelle_install_packages() {
+    local missing=()
+    local package
+    for package in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$package")
+        fi
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return 0
+    fi
+    echo "Installing: ${missing[*]}"
+    local sudo=
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=sudo
+    fi
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+MIRELLE_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest)
+MIRELLE_RUN_PACKAGES=(wine wine64 xvfb x11-utils imagemagick)
+
+# mirelle_build <x64|x86>: configures and builds one architecture.
+mirelle_build() {
+    local arch=$1 toolchain
+    case "$arch" in
+        x64) toolchain=mingw-w64-x86_64 ;;
+        x86) toolchain=mingw-w64-i686 ;;
+    esac
+    cmake -S "$MIRELLE_ROOT" -B "$MIRELLE_ROOT/build/$arch" \
+        -DCMAKE_TOOLCHAIN_FILE="$MIRELLE_ROOT/cmake/$toolchain.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$MIRELLE_ROOT/build/$arch" -j "$(nproc)"
+}

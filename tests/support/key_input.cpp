@@ -1,0 +1,68 @@
+#include "tests/support/key_input.h"
+
+#include "tests/support/stand_in_player.h"
+
+namespace {
+
+struct SendJob {
+    const KeyStroke* strokes;
+    int count;
+};
+
+DWORD WINAPI SendKeysThread(void* parameter)
+{
+    const SendJob* job = static_cast<const SendJob*>(parameter);
+    for (int i = 0; i < job->count; ++i) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = job->strokes[i].vk;
+        input.ki.dwFlags = job->strokes[i].up ? KEYEVENTF_KEYUP : 0;
+        SendInput(1, &input, sizeof input);
+    }
+    return 0;
+}
+
+KeyObserver* ActiveObserver = NULL;
+
+LRESULT CALLBACK ObserverProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HC_ACTION && ActiveObserver != NULL && ActiveObserver->count < KeyObserverCapacity) {
+        const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        ObservedKey& key = ActiveObserver->keys[ActiveObserver->count++];
+        key.vk = static_cast<BYTE>(event->vkCode);
+        key.up = (event->flags & LLKHF_UP) != 0;
+        key.injected = (event->flags & LLKHF_INJECTED) != 0;
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+} // namespace
+
+void SendKeysPumping(const KeyStroke* strokes, int count)
+{
+    SendJob job = { strokes, count };
+    HANDLE thread = CreateThread(NULL, 0, SendKeysThread, &job, 0, NULL);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
+        PumpMessagesFor(0);
+    }
+    CloseHandle(thread);
+    // Hooks and posted messages may still be on their way.
+    PumpMessagesFor(200);
+}
+
+bool StartKeyObserver(KeyObserver* observer)
+{
+    observer->count = 0;
+    ActiveObserver = observer;
+    observer->hook = SetWindowsHookExA(WH_KEYBOARD_LL, ObserverProc, GetModuleHandleA(NULL), 0);
+    return observer->hook != NULL;
+}
+
+void StopKeyObserver(KeyObserver* observer)
+{
+    if (observer->hook != NULL) {
+        UnhookWindowsHookEx(observer->hook);
+        observer->hook = NULL;
+    }
+    ActiveObserver = NULL;
+}
