@@ -1,0 +1,35 @@
+// TrayButton: lets any unowned top-level window minimize to a notification
+// icon.  Self-contained: it needs nothing but Win32, and this header is all
+// of its public surface.
+//
+// With the mode on, the window has no taskbar button; a notification icon
+// with the window's small icon and text stands in for it; Minimize hides the
+// window and Restore shows it; a left click on the icon shows, raises or
+// hides the window and a right click pops up its system menu.  The module
+// takes itself apart when the window is destroyed.
+#ifndef TRAYBUTTON_H
+#define TRAYBUTTON_H
+
+#include <windows.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Attaches the module to window.  showCommand points at the command the
+// caller is about to pass to its first ShowWindow; with initialMode on, a
+// minimizing command is replaced by SW_HIDE so the window starts as an icon
+// only.  noOwner selects the tool-window variant instead of a hidden owner
+// window.  Returns FALSE with ERROR_ALREADY_INITIALIZED when already
+// attached, or ERROR_NOT_ENOUGH_MEMORY.
+BOOL AttachTrayButton(HWND window, int* showCommand, BOOL initialMode, BOOL noOwner);
+
+// Switches the mode on (non-zero) or off.  Returns FALSE with
+// ERROR_INVALID_FUNCTION when the window is not attached.
+BOOL SetTrayMinimize(HWND window, BOOL mode);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
