@@ -1,0 +1,241 @@
+#include "dialogs/hyperlink.h"
+
+#include <windowsx.h>
+
+namespace {
+
+// On the control and on the parent alike: the procedure that was replaced.
+const char OriginalProcProperty[] = "_Hyperlink_Original_Proc_";
+// On the control: its font before it became a link, put back on destruction
+// but never deleted, since it belongs to whoever set it.
+const char OriginalFontProperty[] = "_Hyperlink_Original_Font_";
+// On the control: the underlined copy shown on hover, owned by the control.
+const char UnderlineFontProperty[] = "_Hyperlink_Underline_Font_";
+// On the control: marks it as a link for the parent's colouring.
+const char FromStaticProperty[] = "_Hyperlink_From_Static_";
+
+WNDPROC PreviousProcedure(HWND window)
+{
+    return reinterpret_cast<WNDPROC>(GetPropA(window, OriginalProcProperty));
+}
+
+HFONT FontProperty(HWND window, const char* name)
+{
+    return static_cast<HFONT>(GetPropA(window, name));
+}
+
+LRESULT Forward(WNDPROC previous, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Only a window whose property someone else removed arrives here without
+    // a previous procedure; the default one at least keeps it working.
+    if (previous == NULL) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    return CallWindowProcA(previous, window, message, wParam, lParam);
+}
+
+// The property is written before the procedure is replaced, so the new
+// procedure can always find its predecessor.
+void Subclass(HWND window, WNDPROC procedure)
+{
+    LONG_PTR previous = GetWindowLongPtrA(window, GWLP_WNDPROC);
+    SetPropA(window, OriginalProcProperty, reinterpret_cast<HANDLE>(previous));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+}
+
+void Unsubclass(HWND window, WNDPROC previous)
+{
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    RemovePropA(window, OriginalProcProperty);
+}
+
+// The property, and not only the current procedure, tells whether the parent
+// is already ours: were another subclass laid over ours, replacing the
+// property would make our procedure call that subclass, which calls ours
+// again, without end.
+void SubclassParentOnce(HWND parent)
+{
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(parent, GWLP_WNDPROC)) == HyperlinkParentProc
+        || GetPropA(parent, OriginalProcProperty) != NULL) {
+        return;
+    }
+    Subclass(parent, HyperlinkParentProc);
+}
+
+bool IsHyperlink(HWND control)
+{
+    return reinterpret_cast<WNDPROC>(GetWindowLongPtrA(control, GWLP_WNDPROC)) == HyperlinkProc
+        || GetPropA(control, FromStaticProperty) != NULL;
+}
+
+bool ReadLogFont(HGDIOBJ font, LOGFONTA* logFont)
+{
+    return font != NULL && GetObjectA(font, sizeof *logFont, logFont) == sizeof *logFont;
+}
+
+// A static without a font of its own draws in the system font; its link
+// takes the parent's font, or the GUI font, as the one to underline.
+HFONT CreateUnderlinedFont(HWND control, HFONT own)
+{
+    LOGFONTA logFont;
+    bool found = ReadLogFont(own, &logFont);
+    if (!found) {
+        HWND parent = GetParent(control);
+        found = parent != NULL
+            && ReadLogFont(reinterpret_cast<HGDIOBJ>(SendMessageA(parent, WM_GETFONT, 0, 0)), &logFont);
+    }
+    if (!found) {
+        found = ReadLogFont(GetStockObject(DEFAULT_GUI_FONT), &logFont);
+    }
+    if (!found) {
+        return NULL;
+    }
+    logFont.lfUnderline = TRUE;
+    return CreateFontIndirectA(&logFont);
+}
+
+// No redraw inside WM_SETFONT: the static repaints on its next WM_PAINT,
+// which fills its own background, so the area needs no erasing either.
+void ShowFont(HWND control, HFONT font)
+{
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), 0);
+    InvalidateRect(control, NULL, FALSE);
+}
+
+// A static control with SS_NOTIFY gets mouse moves only while the pointer is
+// over it, so a move without the capture is the pointer entering.  From then
+// on the capture brings the moves outside as well, and the first of those
+// ends the hover.  The static sees every move either way.
+LRESULT OnMouseMove(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    if (GetCapture() != control) {
+        HFONT underline = FontProperty(control, UnderlineFontProperty);
+        if (underline != NULL) {
+            ShowFont(control, underline);
+        }
+        SetCapture(control);
+    } else {
+        RECT bounds;
+        GetWindowRect(control, &bounds);
+        // Signed: under the capture, points left of or above the control are negative.
+        POINT point = { GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam) };
+        ClientToScreen(control, &point);
+        if (!PtInRect(&bounds, point)) {
+            ShowFont(control, FontProperty(control, OriginalFontProperty));
+            ReleaseCapture();
+        }
+    }
+    return Forward(previous, control, WM_MOUSEMOVE, wParam, lParam);
+}
+
+LRESULT OnSetCursor()
+{
+    HCURSOR cursor = LoadCursorA(NULL, MAKEINTRESOURCEA(32649)); // IDC_HAND
+    if (cursor == NULL) {
+        cursor = LoadCursorA(NULL, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    }
+    SetCursor(cursor);
+    return TRUE;
+}
+
+// The control's own font is back before its previous procedure sees
+// WM_DESTROY, so nothing of the link outlives it.
+LRESULT OnControlDestroy(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    Unsubclass(control, previous);
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(FontProperty(control, OriginalFontProperty)), 0);
+    RemovePropA(control, OriginalFontProperty);
+    HFONT underline = FontProperty(control, UnderlineFontProperty);
+    if (underline != NULL) {
+        DeleteObject(underline);
+    }
+    RemovePropA(control, UnderlineFontProperty);
+    RemovePropA(control, FromStaticProperty);
+    return Forward(previous, control, WM_DESTROY, wParam, lParam);
+}
+
+// The hyperlinks clean up after themselves on their own WM_DESTROY, which
+// comes after the parent's.
+LRESULT OnParentDestroy(HWND parent, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    Unsubclass(parent, previous);
+    return Forward(previous, parent, WM_DESTROY, wParam, lParam);
+}
+
+// The previous procedure picks the background; only the text colour of a
+// link is changed after it.
+LRESULT OnCtlColorStatic(HWND parent, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT brush = Forward(previous, parent, WM_CTLCOLORSTATIC, wParam, lParam);
+    if (GetPropA(reinterpret_cast<HWND>(lParam), FromStaticProperty) != NULL) {
+        SetTextColor(reinterpret_cast<HDC>(wParam), HyperlinkColor);
+    }
+    return brush;
+}
+
+} // namespace
+
+BOOL MakeHyperlink(HWND control)
+{
+    if (control == NULL || !IsWindow(control)) {
+        return FALSE;
+    }
+    // A second subclass would record HyperlinkProc as its own predecessor.
+    if (IsHyperlink(control)) {
+        return TRUE;
+    }
+
+    HWND parent = GetParent(control);
+    if (parent != NULL) {
+        SubclassParentOnce(parent);
+    }
+
+    // Without SS_NOTIFY a static neither reports clicks nor sees the pointer.
+    LONG_PTR style = GetWindowLongPtrA(control, GWL_STYLE);
+    SetWindowLongPtrA(control, GWL_STYLE, style | SS_NOTIFY);
+
+    Subclass(control, HyperlinkProc);
+
+    HFONT own = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+    SetPropA(control, OriginalFontProperty, own);
+    SetPropA(control, UnderlineFontProperty, CreateUnderlinedFont(control, own));
+    SetPropA(control, FromStaticProperty, reinterpret_cast<HANDLE>(1));
+    return TRUE;
+}
+
+BOOL MakeHyperlinkItem(HWND dialog, int controlId)
+{
+    HWND control = GetDlgItem(dialog, controlId);
+    if (control == NULL) {
+        return FALSE;
+    }
+    return MakeHyperlink(control);
+}
+
+LRESULT CALLBACK HyperlinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC previous = PreviousProcedure(window);
+    switch (message) {
+    case WM_SETCURSOR:
+        return OnSetCursor();
+    case WM_MOUSEMOVE:
+        return OnMouseMove(window, previous, wParam, lParam);
+    case WM_DESTROY:
+        return OnControlDestroy(window, previous, wParam, lParam);
+    default:
+        return Forward(previous, window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK HyperlinkParentProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC previous = PreviousProcedure(window);
+    switch (message) {
+    case WM_DESTROY:
+        return OnParentDestroy(window, previous, wParam, lParam);
+    case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(window, previous, wParam, lParam);
+    default:
+        return Forward(previous, window, message, wParam, lParam);
+    }
+}
