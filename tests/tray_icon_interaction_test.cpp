@@ -339,7 +339,8 @@ INT_PTR CALLBACK ModalScenarioProc(HWND dialog, UINT message, WPARAM, LPARAM lPa
     }
 }
 
-struct DialogTemplate {
+// Dialog templates must be DWORD-aligned.
+struct alignas(4) DialogTemplate {
     DLGTEMPLATE header;
     WORD menu;
     WORD windowClass;
