@@ -1,0 +1,294 @@
+// TrayButton attachment and mode: hangs a record on the window, subclasses
+// it, takes the taskbar button away (hidden owner or tool-window style) while
+// the mode is on, and takes itself apart when the window is destroyed.
+#include "traybutton.h"
+#include "traybutton_internal.h"
+
+namespace {
+
+// The first form of NOTIFYICONDATAA has room for 63 characters of tip.
+const int FirstFormTipCapacity = 64;
+
+TrayButtonState* GetTrayButtonState(HWND window)
+{
+    return static_cast<TrayButtonState*>(GetPropA(window, TRAYBUTTON_NAME));
+}
+
+bool IsMinimizingShowCommand(int command)
+{
+    switch (command) {
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+    case SW_FORCEMINIMIZE:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// An owned window gets no taskbar button, and an owner that is never shown
+// has none either.
+HWND CreateHiddenOwner(HINSTANCE instance)
+{
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = instance;
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = TRAYBUTTON_NAME;
+    // The first attach of the process registers the class; later attempts
+    // fail because it exists, which is what they need.
+    RegisterClassA(&windowClass);
+    return CreateWindowExA(0, TRAYBUTTON_NAME, "", WS_POPUP, 0, 0, 0, 0, NULL, NULL, instance, NULL);
+}
+
+// Undoes an attach that could not be completed.
+BOOL AbandonAttach(TrayButtonState* state, DWORD error)
+{
+    if (state->ownerWindow != NULL) {
+        DestroyWindow(state->ownerWindow);
+    }
+    HeapFree(GetProcessHeap(), 0, state);
+    SetLastError(error);
+    return FALSE;
+}
+
+DWORD LastErrorOr(DWORD fallback)
+{
+    DWORD error = GetLastError();
+    return error != 0 ? error : fallback;
+}
+
+void SwitchOwner(HWND window, TrayButtonState* state, BOOL mode, BOOL visible)
+{
+    // The shell decides about the taskbar button when the window is shown,
+    // so the owner changes while the window is hidden.
+    if (visible) {
+        ShowWindow(window, SW_HIDE);
+    }
+    SetWindowLongPtrA(window, GWLP_HWNDPARENT, mode ? reinterpret_cast<LONG_PTR>(state->ownerWindow) : 0);
+    if (visible) {
+        ShowWindow(window, SW_SHOW);
+        // A start that asked for a minimized window may still have that
+        // request pending, and the system applies it to the SW_SHOW above;
+        // showing the window normal once more undoes it.
+        if (state->savedShowCmd != 0) {
+            ShowWindow(window, SW_SHOWNORMAL);
+            state->savedShowCmd = 0;
+        }
+    }
+}
+
+void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
+{
+    LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+    LONG newExStyle = mode ? (exStyle | WS_EX_TOOLWINDOW) : (exStyle & ~static_cast<LONG>(WS_EX_TOOLWINDOW));
+    RECT bounds = {};
+    GetClientRect(window, &bounds);
+    if (visible) {
+        ShowWindow(window, SW_HIDE);
+    }
+    SetWindowLongA(window, GWL_EXSTYLE, newExStyle);
+    if (visible) {
+        ShowWindow(window, SW_SHOW);
+    }
+    // A tool window's caption is smaller: size the frame anew so that the
+    // client area keeps its size.
+    AdjustWindowRectEx(&bounds, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SetWindowPos(window, NULL, 0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+}
+
+void RestoreFromTray(HWND window)
+{
+    if (!IsWindowVisible(window)) {
+        ShowWindow(window, SW_SHOW);
+    } else if (IsZoomed(window)) {
+        ShowWindow(window, SW_SHOWNORMAL);
+    }
+}
+
+LRESULT OnTrayButtonDestroy(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    WNDPROC previous = state->prevWndProc;
+    DeleteTrayIcon(window);
+    RemovePropA(window, TRAYBUTTON_NAME);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    if (state->ownerWindow != NULL) {
+        // Destroying an owner destroys what it owns: let go of it first.
+        SetWindowLongPtrA(window, GWLP_HWNDPARENT, 0);
+        DestroyWindow(state->ownerWindow);
+    }
+    if (state->ownedIcon != NULL) {
+        DestroyIcon(state->ownedIcon);
+    }
+    HeapFree(GetProcessHeap(), 0, state);
+    return CallWindowProcA(previous, window, WM_DESTROY, wParam, lParam);
+}
+
+LRESULT OnTrayButtonSysCommand(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (state->trayMode) {
+        switch (wParam & 0xFFF0) {
+        case SC_MINIMIZE:
+            ShowWindow(window, SW_HIDE);
+            return 0;
+        case SC_RESTORE:
+            RestoreFromTray(window);
+            return 0;
+        default:
+            break;
+        }
+    }
+    return CallWindowProcA(state->prevWndProc, window, WM_SYSCOMMAND, wParam, lParam);
+}
+
+LRESULT OnTrayButtonInitMenuPopup(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (HIWORD(lParam) != 0) {
+        UpdateSysMenuItems(window, reinterpret_cast<HMENU>(wParam), state);
+    }
+    return CallWindowProcA(state->prevWndProc, window, WM_INITMENUPOPUP, wParam, lParam);
+}
+
+// The two registered messages.  An id that could not be registered is 0 and
+// must not turn WM_NULL into one of them.
+LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (state->callbackMessage != 0 && message == state->callbackMessage) {
+        return HandleTrayIconMessage(window, lParam);
+    }
+    if (state->taskbarCreatedMessage != 0 && message == state->taskbarCreatedMessage && state->trayMode) {
+        // A new taskbar starts without icons.
+        AddTrayIcon(window, state);
+    }
+    return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+void InitTrayIconData(NOTIFYICONDATAA* data, HWND window)
+{
+    ZeroMemory(data, sizeof(*data));
+    // The first form, in this build's layout: 88 bytes on 32-bit, more on
+    // 64-bit, where the shell rejects 88.
+    data->cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data->hWnd = window;
+    data->uID = 0;
+}
+
+void AddTrayIcon(HWND window, const TrayButtonState* state)
+{
+    NOTIFYICONDATAA data;
+    InitTrayIconData(&data, window);
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = state->callbackMessage;
+    // The icon stays the window's: the shell copies it.
+    HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
+    if (icon == NULL) {
+        icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_BIG, 0));
+    }
+    data.hIcon = icon;
+    GetWindowTextA(window, data.szTip, FirstFormTipCapacity);
+    Shell_NotifyIconA(NIM_ADD, &data);
+}
+
+void DeleteTrayIcon(HWND window)
+{
+    NOTIFYICONDATAA data;
+    InitTrayIconData(&data, window);
+    Shell_NotifyIconA(NIM_DELETE, &data);
+}
+
+LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    TrayButtonState* state = GetTrayButtonState(window);
+    if (state == NULL || state->prevWndProc == NULL) {
+        // Only if someone took the property away: the procedure to forward
+        // to is lost with it, so the window carries on as a plain one.
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_DESTROY:
+        return OnTrayButtonDestroy(window, state, wParam, lParam);
+    case WM_SYSCOMMAND:
+        return OnTrayButtonSysCommand(window, state, wParam, lParam);
+    case WM_INITMENUPOPUP:
+        return OnTrayButtonInitMenuPopup(window, state, wParam, lParam);
+    default:
+        return OnTrayButtonOtherMessage(window, state, message, wParam, lParam);
+    }
+}
+
+BOOL AttachTrayButton(HWND window, int* showCommand, BOOL initialMode, BOOL noOwner)
+{
+    if (reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC)) == TrayButtonSubclass ||
+        GetTrayButtonState(window) != NULL) {
+        SetLastError(ERROR_ALREADY_INITIALIZED);
+        return FALSE;
+    }
+    TrayButtonState* state =
+        static_cast<TrayButtonState*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(TrayButtonState)));
+    if (state == NULL) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return FALSE;
+    }
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    // Without its callback message the icon could never bring a hidden
+    // window back, so the window is better left as it is.
+    state->callbackMessage = RegisterWindowMessageA(TRAYBUTTON_NAME);
+    if (state->callbackMessage == 0) {
+        return AbandonAttach(state, LastErrorOr(ERROR_NOT_ENOUGH_MEMORY));
+    }
+    // Without this one only the icon's return after a taskbar restart is lost.
+    state->taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
+    if (!noOwner) {
+        // Failing that, the window gets the tool-window variant.
+        state->ownerWindow = CreateHiddenOwner(instance);
+    }
+    // The record goes on the window before the procedure that reads it.
+    if (!SetPropA(window, TRAYBUTTON_NAME, state)) {
+        return AbandonAttach(state, LastErrorOr(ERROR_INVALID_WINDOW_HANDLE));
+    }
+    state->prevWndProc = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(window, GWLP_WNDPROC));
+    LONG_PTR previous = SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(TrayButtonSubclass));
+    if (previous == 0) {
+        // Every window has a procedure, so this is a window we may not
+        // subclass, such as one of another process.
+        DWORD error = LastErrorOr(ERROR_ACCESS_DENIED);
+        RemovePropA(window, TRAYBUTTON_NAME);
+        return AbandonAttach(state, error);
+    }
+    state->prevWndProc = reinterpret_cast<WNDPROC>(previous);
+
+    SetTrayMinimize(window, initialMode);
+    if (initialMode && showCommand != NULL && IsMinimizingShowCommand(*showCommand)) {
+        // The window starts as the icon only.
+        state->savedShowCmd = *showCommand;
+        *showCommand = SW_HIDE;
+    }
+    return TRUE;
+}
+
+BOOL SetTrayMinimize(HWND window, BOOL mode)
+{
+    TrayButtonState* state = GetTrayButtonState(window);
+    if (state == NULL) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    state->trayMode = mode;
+    BOOL visible = IsWindowVisible(window);
+    if (state->ownerWindow != NULL) {
+        SwitchOwner(window, state, mode, visible);
+    } else {
+        SwitchToolWindowStyle(window, mode, visible);
+    }
+    if (mode) {
+        AddTrayIcon(window, state);
+    } else {
+        DeleteTrayIcon(window);
+    }
+    return TRUE;
+}

@@ -1,0 +1,50 @@
+// Shared by the two halves of TrayButton: attachment and mode
+// (traybutton.cpp) and what happens at the notification icon
+// (tray_icon_interaction.cpp).  Not part of the public surface.
+#ifndef TRAYBUTTON_INTERNAL_H
+#define TRAYBUTTON_INTERNAL_H
+
+#include <windows.h>
+#include <shellapi.h>
+
+// One name, three uses: the window property holding the record, the
+// registered callback message of the icon, and the hidden owner's class.
+#define TRAYBUTTON_NAME "TrayButton{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}"
+
+// Everything the module knows about one attached window.  Allocated from the
+// process heap at attach, hung on the window under the TRAYBUTTON_NAME
+// property and freed when the window is destroyed.
+struct TrayButtonState {
+    WNDPROC prevWndProc;
+    UINT taskbarCreatedMessage; // 0 when it could not be registered: never matched
+    UINT callbackMessage;
+    int savedShowCmd;           // minimizing show command replaced at attach, 0 if none
+    HWND ownerWindow;           // hidden owner; null selects the tool-window variant
+    HICON ownedIcon;            // destroyed with the record when set
+    BOOL trayMode;
+};
+
+// Passed through EnumWindows by IsFrontWindow; lives on its stack.
+struct FrontWindowSearch {
+    HWND ownWindow;
+    HWND foundWindow;
+    RECT virtualScreen; // right == 0 until the first callback computes it
+};
+
+// traybutton.cpp
+LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void AddTrayIcon(HWND window, const TrayButtonState* state);
+void DeleteTrayIcon(HWND window);
+// Zeroes data and fills in what identifies the window's icon: the first
+// form's size for this build, the window and icon id 0.
+void InitTrayIconData(NOTIFYICONDATAA* data, HWND window);
+
+// tray_icon_interaction.cpp
+LRESULT HandleTrayIconMessage(HWND window, LPARAM mouseEvent);
+void ShowTrayMenu(HWND window);
+BOOL IsFrontWindow(HWND window);
+BOOL CALLBACK FindFrontWindowProc(HWND candidate, LPARAM search);
+void GetVirtualScreenRect(RECT* rectangle);
+void UpdateSysMenuItems(HWND window, HMENU menu, const TrayButtonState* state);
+
+#endif
