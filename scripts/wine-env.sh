@@ -19,6 +19,15 @@ mirelle_wine_prefix_ready() {
             # With no X display, fall back to Wine's null display driver:
             # windows, messages, hooks and input all work, nothing is drawn.
             wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1
+            # On a virtual display no window manager runs: Wine then draws the
+            # window frames itself and does not wait for a manager whenever a
+            # window is hidden.
+            wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+            # Debian's Wine does not find its own fonts (fonts-wine) by
+            # itself; without Marlett the caption buttons show as letters.
+            if [ -d /usr/share/wine/fonts ]; then
+                cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
+            fi
             wineserver -w
             touch "$WINEPREFIX/.mirelle-ready"
         fi

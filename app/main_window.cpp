@@ -1,0 +1,108 @@
+#include "app/main_window.h"
+
+#include "app/app_state.h"
+#include "app/error_box.h"
+#include "app/settings_store.h"
+#include "app/tray_minimize_flag.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/set_keys_dialog.h"
+#include "keys/key_binding_set.h"
+#include "res/resource.h"
+#include "traybutton/traybutton.h"
+
+namespace {
+
+// Buffer sizes, in characters with the terminating zero.  String 270 has 118
+// characters and a key name at most 30, so the status line always fits.
+const int StatusCapacity = 512;
+const int StatusFormatCapacity = 128;
+const int KeyNameCapacity = 64;
+
+BOOL OnInitDialog(HWND window)
+{
+    SendMessageA(window, WM_SETICON, ICON_BIG,
+                 reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE))));
+    HANDLE smallIcon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON,
+                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    UpdateStatusText(window);
+    CheckDlgButton(window, IDC_MAIN_TRAY_MINIMIZE, TrayMinimize ? BST_CHECKED : BST_UNCHECKED);
+    // TRUE: the dialog manager puts the focus on the first tab stop, Exit.
+    return TRUE;
+}
+
+void OnTrayMinimizeClicked(HWND window)
+{
+    // An auto check box: the system has already toggled it.
+    TrayMinimize = IsDlgButtonChecked(window, IDC_MAIN_TRAY_MINIMIZE) == BST_CHECKED ? 1 : 0;
+    SetTrayMinimize(window, TrayMinimize);
+    ReportErrorIfAny(window, SaveTrayMinimize(), IDS_SAVE_TRAY_ERROR, IDS_ERROR_CAPTION);
+}
+
+void OnCommand(HWND window, int id)
+{
+    switch (id) {
+    case IDOK:      // Exit, or Enter on the default button
+    case IDCANCEL:  // Escape, or the Close command
+        DestroyWindow(window);
+        break;
+    case IDC_MAIN_SET_KEYS:
+        RunSetKeysCommand(window);
+        break;
+    case IDC_MAIN_ABOUT:
+        RunAboutCommand(window);
+        break;
+    case IDC_MAIN_TRAY_MINIMIZE:
+        OnTrayMinimizeClicked(window);
+        break;
+    default:
+        break;
+    }
+}
+
+void OnDestroy()
+{
+    MainWindowHandle = NULL;
+    PostQuitMessage(0);
+}
+
+BOOL Handled(HWND window)
+{
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+    return TRUE;
+}
+
+} // namespace
+
+void UpdateStatusText(HWND window)
+{
+    char format[StatusFormatCapacity];
+    if (LoadStringA(ModuleInstance, IDS_STATUS_FORMAT, format, StatusFormatCapacity) <= 0) {
+        format[0] = '\0';
+    }
+    char names[VolumeActionCount][KeyNameCapacity];
+    for (int i = 0; i < VolumeActionCount; ++i) {
+        FormatKeyName(KeyBindings.binding[i], names[i], KeyNameCapacity);
+    }
+    // wsprintfA stops at 1024 characters; the format and names are bounded
+    // so that the result stays well inside StatusCapacity.
+    char status[StatusCapacity];
+    wsprintfA(status, format, names[0], names[1], names[2]);
+    SetWindowTextA(GetDlgItem(window, IDC_MAIN_STATUS), status);
+}
+
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_COMMAND:
+        OnCommand(window, LOWORD(wParam));
+        return Handled(window);
+    case WM_DESTROY:
+        OnDestroy();
+        return Handled(window);
+    default:
+        return FALSE;
+    }
+}

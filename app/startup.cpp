@@ -1,0 +1,157 @@
+#include "app/startup.h"
+
+#include "app/app_state.h"
+#include "app/error_box.h"
+#include "app/main_window.h"
+#include "app/settings_store.h"
+#include "app/tray_minimize_flag.h"
+#include "keys/hook_state.h"
+#include "keys/volume_hook.h"
+#include "res/resource.h"
+#include "traybutton/traybutton.h"
+
+namespace {
+
+const int ModulePathCapacity = 128;
+const int VersionPathCapacity = MAX_PATH;
+const int WindowNameCapacity = 256;
+
+// Copies the program's own VS_FIXEDFILEINFO into VersionRecord.  Every step
+// is checked: when any of them fails the record stays all zero, and the
+// About box then shows zeros rather than whatever a bad pointer held.
+void FillVersionRecord(HINSTANCE instance)
+{
+    char path[VersionPathCapacity];
+    DWORD length = GetModuleFileNameA(instance, path, VersionPathCapacity);
+    if (length == 0 || length >= static_cast<DWORD>(VersionPathCapacity)) {
+        return;
+    }
+    DWORD handle = 0;
+    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    if (size == 0) {
+        return;
+    }
+    HANDLE heap = GetProcessHeap();
+    void* block = HeapAlloc(heap, 0, size);
+    if (block == NULL) {
+        return;
+    }
+    void* fixed = NULL;
+    UINT fixedLength = 0;
+    if (GetFileVersionInfoA(path, 0, size, block) && VerQueryValueA(block, "\\", &fixed, &fixedLength)
+        && fixed != NULL && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
+        const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
+        if (info->dwSignature == VS_FFI_SIGNATURE) {
+            VersionRecord = *info;
+        }
+    }
+    HeapFree(heap, 0, block);
+}
+
+// Another main window of this desktop, whichever side of ours it lies on in
+// the window order; null when there is none.
+HWND FindOtherInstance(HWND mainWindow)
+{
+    char windowClass[WindowNameCapacity];
+    char title[WindowNameCapacity];
+    GetClassNameA(mainWindow, windowClass, WindowNameCapacity);
+    GetWindowTextA(mainWindow, title, WindowNameCapacity);
+    HWND other = FindWindowA(windowClass, title);
+    if (other == mainWindow) {
+        other = FindWindowExA(NULL, mainWindow, windowClass, title);
+    }
+    return IsWindow(other) ? other : NULL;
+}
+
+HHOOK InstallHookAtStartup()
+{
+#ifdef MIRELLE_REFUSED_HOOK_TEST_BUILD
+    // Only in the test build that exercises the failure path: a hook without
+    // a procedure, which the system refuses with a real error code.
+    return SetWindowsHookExA(WH_KEYBOARD_LL, NULL, ModuleInstance, 0);
+#else
+    return InstallVolumeHook();
+#endif
+}
+
+int RunMessageLoop()
+{
+    MSG msg;
+    for (;;) {
+        BOOL result = GetMessageA(&msg, NULL, 0, 0);
+        if (result == 0) {
+            return static_cast<int>(msg.wParam);
+        }
+        if (result == -1) {
+            // The message structure holds nothing meaningful then.
+            return 1;
+        }
+        // Once the main window is gone, the messages up to WM_QUIT are only
+        // dispatched.
+        if (MainWindowHandle != NULL && IsDialogMessageA(MainWindowHandle, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+} // namespace
+
+void ShowModuleMessage(const char* text)
+{
+    char path[ModulePathCapacity];
+    DWORD length = GetModuleFileNameA(NULL, path, ModulePathCapacity);
+    if (length >= static_cast<DWORD>(ModulePathCapacity)) {
+        length = ModulePathCapacity - 1;
+    }
+    path[length] = '\0';
+    MessageBoxA(GetActiveWindow(), text, path, MB_OK);
+}
+
+void RefuseWindows9x()
+{
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    GetVersionExA(&version);
+    if (version.dwPlatformId == VER_PLATFORM_WIN32_WINDOWS) {
+        ShowModuleMessage("This application requires features not present in Windows 9x.");
+        ExitProcess(0);
+    }
+}
+
+int RunMirelle(HINSTANCE instance, int showCommand)
+{
+    ModuleInstance = instance;
+    RefuseWindows9x();
+    if (LoadStringA(instance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity) <= 0) {
+        PlayerClassName[0] = '\0';
+    }
+    FillVersionRecord(instance);
+    LoadSettings();
+
+    HWND mainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
+    MainWindowHandle = mainWindow;
+    if (mainWindow == NULL) {
+        return 1;
+    }
+
+    HWND other = FindOtherInstance(mainWindow);
+    if (other != NULL) {
+        SetForegroundWindow(other);
+        DestroyWindow(mainWindow);
+        return 0;
+    }
+
+    if (InstallHookAtStartup() == NULL) {
+        ReportError(mainWindow, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+        return 1;
+    }
+
+    AttachTrayButton(mainWindow, &showCommand, TrayMinimize, FALSE);
+    ShowWindow(mainWindow, showCommand);
+
+    int exitCode = RunMessageLoop();
+    RemoveVolumeHook();
+    return exitCode;
+}

@@ -1,0 +1,451 @@
+// The Set Keys and About dialogs of the running mirelle.exe, used the way a
+// person does: real mouse clicks and key presses (SendInput) on a virtual X
+// display, where keyboard focus and pixels are real.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iterator>
+#include <string>
+
+#include "res/resource.h"
+#include "tests/support/mirelle_process.h"
+#include "tests/support/stand_in_player.h"
+
+namespace {
+
+char RecorderPath[MAX_PATH] = "";
+char MailtoLog[MAX_PATH] = "";
+
+const char QuestionA[] =
+    "Did you intend to use the normal key \"A\"?  You won't be able to use it for its usual purpose.";
+const COLORREF LinkColour = 0x00C00000;
+
+// Waits for a condition that the other process brings about.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD milliseconds = 3000)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start >= milliseconds) {
+            return false;
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        Sleep(20);
+    }
+    return true;
+}
+
+void SendKey(BYTE vk, bool up)
+{
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &input, sizeof input);
+    Sleep(30);
+}
+
+void Tap(BYTE vk)
+{
+    SendKey(vk, false);
+    SendKey(vk, true);
+}
+
+void MoveMouseTo(int x, int y)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = (x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
+    input.mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    Sleep(50);
+}
+
+void ClickAt(int x, int y)
+{
+    MoveMouseTo(x, y);
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_MOUSE;
+    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, input, sizeof input[0]);
+    Sleep(100);
+}
+
+void ClickControl(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+}
+
+DWORD ThreadOf(HWND window)
+{
+    return GetWindowThreadProcessId(window, NULL);
+}
+
+HWND FocusIn(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(ThreadOf(window), &info);
+    return info.hwndFocus;
+}
+
+HWND CaptureIn(HWND window)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(ThreadOf(window), &info);
+    return info.hwndCapture;
+}
+
+bool WholeTextSelected(HWND field)
+{
+    LRESULT selection = SendMessageA(field, EM_GETSEL, 0, 0);
+    size_t length = WindowText(field).size();
+    return LOWORD(selection) == 0 && HIWORD(selection) == length && length > 0;
+}
+
+// Pixels of the link colour inside a window, as the screen shows them.
+int LinkPixelsIn(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    HDC screen = GetDC(NULL);
+    int count = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            if (GetPixel(screen, x, y) == LinkColour) {
+                ++count;
+            }
+        }
+    }
+    ReleaseDC(NULL, screen);
+    return count;
+}
+
+std::string StoredKeys()
+{
+    BYTE data[64];
+    DWORD type = 0, size = sizeof data;
+    if (!ReadSettingsValue("VK", &type, data, &size)) {
+        return "(none)";
+    }
+    std::string bytes;
+    for (DWORD i = 0; i < size; ++i) {
+        bytes += std::to_string(data[i]) + (i + 1 < size ? "," : "");
+    }
+    return bytes;
+}
+
+class DialogsE2ETest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveSettingsKey();
+        std::memset(&mirelle_, 0, sizeof mirelle_);
+        player_.window = NULL;
+        player_.count = 0;
+    }
+
+    void TearDown() override
+    {
+        // A dialog left open would keep the program from ending by its Exit.
+        if (mirelle_.info.hProcess != NULL) {
+            TerminateProcess(mirelle_.info.hProcess, 99);
+        }
+        StopMirelle(&mirelle_);
+        DestroyStandInPlayer(&player_);
+        RemoveSettingsKey();
+    }
+
+    void Start()
+    {
+        ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+        SetForegroundWindow(mirelle_.mainWindow);
+        WaitFor([&] { return GetForegroundWindow() == mirelle_.mainWindow; }, 1000);
+    }
+
+    // Opens a dialog with its button on the main window, as a click would.
+    HWND Open(int buttonId, const char* title)
+    {
+        ClickControl(GetDlgItem(mirelle_.mainWindow, buttonId));
+        HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, title, 5000);
+        if (dialog != NULL) {
+            WaitFor([&] { return FocusIn(dialog) == GetDlgItem(dialog, IDOK); }, 2000);
+        }
+        return dialog;
+    }
+
+    HWND QuestionBox(HWND dialog, DWORD milliseconds = 3000)
+    {
+        DWORD start = GetTickCount();
+        do {
+            HWND box = FindWindowExA(NULL, NULL, "#32770", "Set Keys");
+            while (box != NULL) {
+                if (box != dialog && GetWindow(box, GW_OWNER) == dialog) {
+                    return box;
+                }
+                box = FindWindowExA(NULL, box, "#32770", "Set Keys");
+            }
+            Sleep(20);
+        } while (GetTickCount() - start < milliseconds);
+        return NULL;
+    }
+
+    MirelleProcess mirelle_;
+    StandInPlayer player_;
+};
+
+} // namespace
+
+TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
+{
+    const BYTE keys[6] = { 'A', 3, VK_F1, 1, 0xAC, 0 };
+    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    Start();
+    HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
+    ASSERT_NE(nullptr, dialog);
+    EXPECT_EQ(mirelle_.mainWindow, GetWindow(dialog, GW_OWNER));
+    EXPECT_EQ("Control+Shift+A", ControlText(dialog, IDC_SETKEYS_MUTE));
+    EXPECT_EQ("Shift+F1", ControlText(dialog, IDC_SETKEYS_LOWER));
+    EXPECT_EQ("Home", ControlText(dialog, IDC_SETKEYS_RAISE));
+    EXPECT_EQ(GetDlgItem(dialog, IDOK), FocusIn(dialog));
+
+    HWND field = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+    ClickControl(field);
+    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == field; }));
+
+    SendKey(VK_CONTROL, false);
+    SendKey(VK_SHIFT, false);
+    Tap(VK_F7);
+    EXPECT_TRUE(WaitFor([&] { return WindowText(field) == "Control+Shift+F7"; })) << WindowText(field);
+    SendKey(VK_SHIFT, true);
+    SendKey(VK_CONTROL, true);
+    Sleep(100);
+    EXPECT_EQ("Control+Shift+F7", WindowText(field));  // releasing changes nothing
+    EXPECT_TRUE(WholeTextSelected(field));
+
+    struct { std::initializer_list<BYTE> down; const char* shows; } cases[] = {
+        { { VK_SHIFT }, "Shift" },
+        { { VK_CONTROL, VK_SHIFT }, "Control+Shift" },
+        { { VK_MENU }, "Menu" },
+        { { VK_MENU, 'M' }, "M" },
+        { { VK_F10 }, "F10" },
+        { { VK_TAB }, "Tab" },
+        { { VK_RETURN }, "Enter" },
+        { { VK_ESCAPE }, "Esc" },
+        { { 'X' }, "X" },
+        { { VK_BACK }, "Back" },
+        { { VK_DELETE }, "Delete" },
+    };
+    for (const auto& c : cases) {
+        for (BYTE vk : c.down) {
+            SendKey(vk, false);
+        }
+        for (auto it = std::rbegin(c.down); it != std::rend(c.down); ++it) {
+            SendKey(*it, true);
+        }
+        EXPECT_TRUE(WaitFor([&] { return WindowText(field) == c.shows; })) << c.shows << " / " << WindowText(field);
+        EXPECT_EQ(field, FocusIn(dialog)) << c.shows;
+        EXPECT_TRUE(IsWindow(dialog)) << c.shows;
+    }
+    ClickControl(GetDlgItem(dialog, IDCANCEL));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ("65,3,112,1,172,0", StoredKeys());  // Cancel kept what was stored
+}
+
+TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    Start();
+    HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
+    ASSERT_NE(nullptr, dialog);
+    HWND mute = GetDlgItem(dialog, IDC_SETKEYS_MUTE);
+    ClickControl(mute);
+    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == mute; }));
+    Tap('A');
+    ASSERT_TRUE(WaitFor([&] { return WindowText(mute) == "A"; }));
+
+    // No: back into the Mute field, nothing stored.
+    ClickControl(GetDlgItem(dialog, IDOK));
+    HWND box = QuestionBox(dialog);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(QuestionA, MessageBoxText(box));
+    ClickControl(GetDlgItem(box, IDNO));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(WaitFor([&] { return FocusIn(dialog) == mute; }));
+    EXPECT_TRUE(WholeTextSelected(mute));
+    EXPECT_EQ("(none)", StoredKeys());
+
+    // Yes: the other two are command keys and ask nothing; all six bytes go.
+    ClickControl(GetDlgItem(dialog, IDOK));
+    box = QuestionBox(dialog);
+    ASSERT_NE(nullptr, box);
+    ClickControl(GetDlgItem(box, IDYES));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ("65,0,171,0,172,0", StoredKeys());
+    EXPECT_TRUE(WaitFor([&] {
+        return ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS).find("The A, Favorites, and Home keys") == 0;
+    }));
+
+    // The hook is back, with the new keys.
+    Tap('A');
+    EXPECT_TRUE(PumpUntilLogged(&player_, 2, 3000));
+    ASSERT_GE(player_.count, 1);
+    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[0].message);
+    EXPECT_EQ(WPARAM(VK_F8), player_.log[0].wParam);
+}
+
+TEST_F(DialogsE2ETest, WhileSetKeysIsOpenBoundKeysReachTheFieldNotThePlayer)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    const BYTE keys[6] = { 0xAA, 0, 0xAB, 0, 'R', 0 };
+    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    Start();
+    HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
+    ASSERT_NE(nullptr, dialog);
+    HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+    ClickControl(lower);
+    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == lower; }));
+    Tap('R');
+    EXPECT_TRUE(WaitFor([&] { return WindowText(lower) == "R"; }));
+    PumpMessagesFor(200);
+    EXPECT_EQ(0, player_.count);
+
+    // Cancel: memory, registry and status line as they were; R still raises.
+    ClickControl(GetDlgItem(dialog, IDCANCEL));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ("170,0,171,0,82,0", StoredKeys());
+    Tap('R');
+    EXPECT_TRUE(PumpUntilLogged(&player_, 2, 3000));
+    EXPECT_EQ(WPARAM(VK_F10), player_.log[0].wParam);
+}
+
+TEST_F(DialogsE2ETest, AFieldWithoutAKeyIsRefused)
+{
+    const BYTE keys[6] = { 0xAA, 0, 0, 0, 0xAC, 0 };
+    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    Start();
+    HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
+    ASSERT_NE(nullptr, dialog);
+    HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+    EXPECT_EQ("No such key", WindowText(lower));
+    Tap(VK_RETURN);  // OK has the focus
+    EXPECT_TRUE(WaitFor([&] { return FocusIn(dialog) == lower; }));
+    EXPECT_EQ(nullptr, QuestionBox(dialog, 300));
+    EXPECT_TRUE(IsWindow(dialog));
+    EXPECT_TRUE(WholeTextSelected(lower));
+}
+
+TEST_F(DialogsE2ETest, AboutShowsTheVersionAndClosesOnlyThroughOk)
+{
+    Start();
+    HWND about = Open(IDC_MAIN_ABOUT, "About Mirelle");
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ("Mirelle v.1.0.0.12", ControlText(about, IDC_ABOUT_VERSION));
+    EXPECT_EQ(GetDlgItem(about, IDOK), FocusIn(about));
+    RECT a, m;
+    GetWindowRect(about, &a);
+    GetWindowRect(mirelle_.mainWindow, &m);
+    EXPECT_LE(std::abs((a.left + a.right) / 2 - (m.left + m.right) / 2), 1);
+    EXPECT_LE(std::abs((a.top + a.bottom) / 2 - (m.top + m.bottom) / 2), 1);
+
+    Tap(VK_ESCAPE);
+    PostMessageA(about, WM_SYSCOMMAND, SC_CLOSE, 0);
+    Sleep(300);
+    EXPECT_TRUE(IsWindow(about));
+    Tap(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+
+    about = Open(IDC_MAIN_ABOUT, "About Mirelle");
+    ASSERT_NE(nullptr, about);
+    ClickControl(GetDlgItem(about, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+}
+
+TEST_F(DialogsE2ETest, TheContactLineIsALinkThatOpensMail)
+{
+    Start();
+    HWND about = Open(IDC_MAIN_ABOUT, "About Mirelle");
+    ASSERT_NE(nullptr, about);
+    HWND link = GetDlgItem(about, IDC_ABOUT_CONTACT);
+    HWND copyright = GetDlgItem(about, IDC_ABOUT_COPYRIGHT);
+    MoveMouseTo(5, 5);
+    Sleep(200);
+
+    // Drawn in the link colour; the ordinary line beside it is not.
+    int plain = LinkPixelsIn(link);
+    EXPECT_GT(plain, 20);
+    EXPECT_EQ(0, LinkPixelsIn(copyright));
+
+    // Hovering underlines it (more link-coloured pixels) and takes the capture;
+    // leaving restores it and releases the capture.  (The hand cursor is
+    // checked in-process by the hyperlink tests: Wine does not let another
+    // process read a cursor handle.)
+    RECT r;
+    GetWindowRect(link, &r);
+    MoveMouseTo(r.left + 10, (r.top + r.bottom) / 2);
+    EXPECT_TRUE(WaitFor([&] { return CaptureIn(about) == link; }));
+    EXPECT_TRUE(WaitFor([&] { return LinkPixelsIn(link) > plain + 20; })) << LinkPixelsIn(link) << " vs " << plain;
+    MoveMouseTo(r.right + 40, r.bottom + 40);
+    EXPECT_TRUE(WaitFor([&] { return CaptureIn(about) == NULL; }));
+    EXPECT_TRUE(WaitFor([&] { return LinkPixelsIn(link) == plain; }));
+
+    // A click opens the mail link through the shell, once, and the dialog stays.
+    DeleteFileA(MailtoLog);
+    ClickControl(link);
+    auto logged = [] {
+        HANDLE file = CreateFileA(MailtoLog, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0,
+                                  NULL);
+        if (file == INVALID_HANDLE_VALUE) {
+            return std::string();
+        }
+        char buffer[4096];
+        DWORD read = 0;
+        ReadFile(file, buffer, sizeof buffer - 1, &read, NULL);
+        CloseHandle(file);
+        return std::string(buffer, read);
+    };
+    EXPECT_TRUE(WaitFor([&] { return !logged().empty(); }, 10000));
+    Sleep(1000);
+    std::string log = logged();
+    EXPECT_NE(std::string::npos, log.find("mailto:mirelle@example.org?subject=Mirelle")) << log;
+    EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
+    EXPECT_TRUE(IsWindow(about));
+    ClickControl(GetDlgItem(about, IDOK));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+}
+
+int main(int argc, char** argv)
+{
+    TakeMirellePathArgument(argc, argv);
+    TakePathArgument(argc, argv, "--mailto-recorder", RecorderPath, MAX_PATH);
+
+    // The recorder stands in for the mail program of this Wine prefix.
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::snprintf(MailtoLog, sizeof MailtoLog, "%smirelle-mailto.log", temp);
+    SetEnvironmentVariableA("MIRELLE_MAILTO_LOG", MailtoLog);
+    char command[2 * MAX_PATH];
+    std::snprintf(command, sizeof command, "\"%s\" \"%%1\"", RecorderPath);
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, "mailto\\shell\\open\\command", 0, NULL, 0, KEY_WRITE,
+                        NULL, &key, NULL) == ERROR_SUCCESS) {
+        RegSetValueExA(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(command), lstrlenA(command) + 1);
+        RegCloseKey(key);
+    }
+
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,472 @@
+// The Set Keys and About dialogs run on this thread, with a worker thread in
+// the user's place: it presses keys in the capture fields, answers the
+// questions and reads what the dialogs show.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "app/app_state.h"
+#include "dialogs/about_dialog.h"
+#include "dialogs/key_capture_field.h"
+#include "dialogs/set_keys_dialog.h"
+#include "keys/key_binding_set.h"
+#include "res/resource.h"
+#include "tests/support/mirelle_process.h"
+#include "tests/support/modal_user.h"
+
+namespace {
+
+const char QuestionA[] =
+    "Did you intend to use the normal key \"A\"?  You won't be able to use it for its usual purpose.";
+
+// Stands in for the main window: the owner the dialogs centre over.
+class DialogTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveSettingsKey();
+        KeyBindings = DefaultKeyBindings;
+        owner_ = CreateWindowExA(0, "#32770", "Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 130, 90, 420, 260, NULL,
+                                 NULL, GetModuleHandleA(NULL), NULL);
+        ASSERT_NE(nullptr, owner_);
+    }
+
+    void TearDown() override
+    {
+        DestroyWindow(owner_);
+        RemoveSettingsKey();
+        KeyBindings = DefaultKeyBindings;
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+    }
+
+    ModalRun RunSetKeys(const std::function<void(HWND, DWORD)>& user)
+    {
+        return RunModalWithUser(IDD_SET_KEYS, SetKeysDialogProc, owner_, "Set Keys", IDCANCEL, user);
+    }
+
+    ModalRun RunAbout(const std::function<void(HWND, DWORD)>& user)
+    {
+        return RunModalWithUser(IDD_ABOUT, AboutDialogProc, owner_, "About Mirelle", IDOK, user);
+    }
+
+    HWND owner_;
+};
+
+// Key state as GetKeyState reports it on the dialog's thread: the worker
+// shares that thread's input state and sets it the way held keys would.
+struct HeldKeys {
+    HeldKeys(DWORD dialogThread) : dialogThread_(dialogThread)
+    {
+        AttachThreadInput(GetCurrentThreadId(), dialogThread_, TRUE);
+    }
+    ~HeldKeys()
+    {
+        Set(false, false, false);
+        AttachThreadInput(GetCurrentThreadId(), dialogThread_, FALSE);
+    }
+    void Set(bool shift, bool control, bool alt)
+    {
+        BYTE state[256] = {};
+        state[VK_SHIFT] = state[VK_LSHIFT] = shift ? 0x80 : 0;
+        state[VK_CONTROL] = state[VK_LCONTROL] = control ? 0x80 : 0;
+        state[VK_MENU] = state[VK_LMENU] = alt ? 0x80 : 0;
+        SetKeyboardState(state);
+    }
+    DWORD dialogThread_;
+};
+
+void PressIn(HWND field, BYTE vk, bool system = false)
+{
+    SendMessageA(field, system ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1);
+    SendMessageA(field, system ? WM_SYSKEYUP : WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
+}
+
+bool WholeTextSelected(HWND field)
+{
+    DWORD start = 0, end = 0;
+    SendMessageA(field, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    return start == 0 && end == static_cast<DWORD>(GetWindowTextLengthA(field)) && end > 0;
+}
+
+POINT CentreOf(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    POINT p = { (r.left + r.right) / 2, (r.top + r.bottom) / 2 };
+    return p;
+}
+
+std::string StoredKeys()
+{
+    BYTE data[64];
+    DWORD type = 0, size = sizeof data;
+    if (!ReadSettingsValue("VK", &type, data, &size)) {
+        return "(none)";
+    }
+    std::string bytes;
+    for (DWORD i = 0; i < size; ++i) {
+        bytes += std::to_string(data[i]) + (i + 1 < size ? "," : "");
+    }
+    return (type == REG_BINARY ? "binary:" : "other:") + bytes;
+}
+
+} // namespace
+
+// --- Set Keys ----------------------------------------------------------------
+
+TEST_F(DialogTest, SetKeysOpensWithTheCurrentKeysCentredOverItsOwner)
+{
+    KeyBindings.binding[0] = KeyBinding{ 'A', 3 };
+    KeyBindings.binding[1] = KeyBinding{ VK_F1, 1 };
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
+        EXPECT_EQ("Control+Shift+A", TextOf(GetDlgItem(dialog, IDC_SETKEYS_MUTE)));
+        EXPECT_EQ("Shift+F1", TextOf(GetDlgItem(dialog, IDC_SETKEYS_LOWER)));
+        EXPECT_EQ("Home", TextOf(GetDlgItem(dialog, IDC_SETKEYS_RAISE)));
+        EXPECT_EQ(GetDlgItem(dialog, IDOK), FocusOf(thread));
+        POINT dialogCentre = CentreOf(dialog), ownerCentre = CentreOf(owner_);
+        EXPECT_LE(std::abs(dialogCentre.x - ownerCentre.x), 1);
+        EXPECT_LE(std::abs(dialogCentre.y - ownerCentre.y), 1);
+        EXPECT_EQ(owner_, GetWindow(dialog, GW_OWNER));
+    });
+    EXPECT_EQ(2, run.result);
+}
+
+TEST_F(DialogTest, CaptureFieldsTakeKeysWithShiftAndControl)
+{
+    RunSetKeys([&](HWND dialog, DWORD thread) {
+        HeldKeys held(thread);
+        HWND field = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+
+        held.Set(true, true, false);
+        PressIn(field, VK_F7);
+        EXPECT_EQ("Control+Shift+F7", TextOf(field));
+        EXPECT_TRUE(WholeTextSelected(field));
+        held.Set(false, false, false);  // releasing the keys changes nothing
+        SendMessageA(field, WM_KEYUP, VK_SHIFT, static_cast<LPARAM>(0xC0000001u));
+        EXPECT_EQ("Control+Shift+F7", TextOf(field));
+
+        held.Set(true, false, false);
+        PressIn(field, VK_SHIFT);
+        EXPECT_EQ("Shift", TextOf(field));
+        held.Set(true, true, false);
+        PressIn(field, VK_SHIFT);
+        EXPECT_EQ("Control+Shift", TextOf(field));
+        PressIn(field, VK_CONTROL);
+        EXPECT_EQ("Shift+Control", TextOf(field));
+
+        held.Set(false, false, true);
+        PressIn(field, VK_MENU, true);
+        EXPECT_EQ("Menu", TextOf(field));
+        PressIn(field, 'M', true);
+        EXPECT_EQ("M", TextOf(field));
+        PressIn(field, VK_F10, true);
+        EXPECT_EQ("F10", TextOf(field));
+        held.Set(false, false, false);
+
+        for (BYTE vk : { BYTE(VK_TAB), BYTE(VK_RETURN), BYTE(VK_ESCAPE) }) {
+            PressIn(field, vk);
+        }
+        EXPECT_EQ("Esc", TextOf(field));
+        EXPECT_TRUE(IsWindow(dialog));
+
+        // Typing never edits the text.
+        SendMessageA(field, WM_CHAR, 'x', 1);
+        SendMessageA(field, WM_KEYUP, 'X', 1);
+        EXPECT_EQ("Esc", TextOf(field));
+        PressIn(field, VK_BACK);
+        EXPECT_EQ("Back", TextOf(field));
+        PressIn(field, VK_DELETE);
+        EXPECT_EQ("Delete", TextOf(field));
+
+        // The dialog manager hands every key to the field, characters aside.
+        LRESULT code = SendMessageA(field, WM_GETDLGCODE, 0, 0);
+        EXPECT_TRUE(code & DLGC_WANTALLKEYS);
+        EXPECT_TRUE(code & DLGC_WANTTAB);
+        EXPECT_FALSE(code & DLGC_WANTCHARS);
+        EXPECT_TRUE(code & DLGC_HASSETSEL);  // the edit control's own bits pass through
+    });
+    // Cancel: nothing of it was kept.
+    EXPECT_EQ(0, std::memcmp(&KeyBindings, &DefaultKeyBindings, 6));
+    EXPECT_EQ("(none)", StoredKeys());
+}
+
+TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
+{
+    KeyBindings.binding[0] = KeyBinding{ 'A', 0 };
+    KeyBindings.binding[1] = KeyBinding{ 0xDF, 0 };  // normal, though its name is a placeholder
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        HWND box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ(QuestionA, TextOf(GetDlgItem(box, 0xFFFF)));
+        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+        EXPECT_NE(nullptr, GetDlgItem(box, IDYES));
+        EXPECT_NE(nullptr, GetDlgItem(box, IDNO));
+        AnswerBox(box, IDNO);
+        ASSERT_TRUE(ThreadShowsDialog(thread, "Set Keys", 3000));
+        Sleep(200);
+        EXPECT_FALSE(ThreadShowsDialog(thread, "Set Keys", 0, dialog));  // Lower was not examined
+        HWND mute = GetDlgItem(dialog, IDC_SETKEYS_MUTE);
+        EXPECT_EQ(mute, FocusOf(thread));
+        EXPECT_TRUE(WholeTextSelected(mute));
+        EXPECT_EQ("(none)", StoredKeys());
+
+        // Yes goes on to Lower, which asks too; No there refocuses Lower.
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        ASSERT_NE(nullptr, box);
+        AnswerBox(box, IDYES);
+        Sleep(200);
+        box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("Did you intend to use the normal key \"Unknown Key DF\"?  You won't be able to use it for its "
+                  "usual purpose.",
+                  TextOf(GetDlgItem(box, 0xFFFF)));
+        AnswerBox(box, IDNO);
+        Sleep(200);
+        EXPECT_EQ(GetDlgItem(dialog, IDC_SETKEYS_LOWER), FocusOf(thread));
+    });
+    EXPECT_EQ(2, run.result);
+    EXPECT_EQ('A', KeyBindings.binding[0].vk);
+    EXPECT_EQ("(none)", StoredKeys());
+}
+
+TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
+{
+    KeyBindings.binding[2] = KeyBinding{ 'Z', 2 };
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
+        HeldKeys held(thread);
+        held.Set(false, true, false);
+        PressIn(GetDlgItem(dialog, IDC_SETKEYS_MUTE), 'M');
+        held.Set(false, false, false);
+        PressIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE), VK_VOLUME_UP);  // a command key: no question
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        HWND box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        ASSERT_NE(nullptr, box);
+        EXPECT_EQ("Did you intend to use the normal key \"Control+M\"?  You won't be able to use it for its usual "
+                  "purpose.",
+                  TextOf(GetDlgItem(box, 0xFFFF)));
+        AnswerBox(box, IDYES);
+    });
+    EXPECT_EQ(1, run.result);
+    const BYTE expected[6] = { 'M', 2, 0xAB, 0, VK_VOLUME_UP, 0 };
+    EXPECT_EQ(0, std::memcmp(&KeyBindings, expected, 6));
+    EXPECT_EQ("binary:77,2,171,0,175,0", StoredKeys());
+}
+
+TEST_F(DialogTest, EnterRightAfterOpeningKeepsTheDefaults)
+{
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD) {
+        // What Enter on the focused OK button does.
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(1, run.result);
+    EXPECT_EQ("binary:170,0,171,0,172,0", StoredKeys());
+}
+
+TEST_F(DialogTest, AFieldWithoutAKeyIsRefusedWithoutAQuestion)
+{
+    KeyBindings.binding[1] = KeyBinding{ 0, 0 };
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
+        EXPECT_EQ("No such key", TextOf(GetDlgItem(dialog, IDC_SETKEYS_LOWER)));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        EXPECT_FALSE(ThreadShowsDialog(thread, "Set Keys", 500, dialog));
+        EXPECT_TRUE(IsWindow(dialog));
+        EXPECT_EQ(GetDlgItem(dialog, IDC_SETKEYS_LOWER), FocusOf(thread));
+        EXPECT_TRUE(WholeTextSelected(GetDlgItem(dialog, IDC_SETKEYS_LOWER)));
+    });
+    EXPECT_EQ(2, run.result);
+    EXPECT_EQ("(none)", StoredKeys());
+}
+
+TEST_F(DialogTest, StoredOddMaskIsKeptInAnUntouchedField)
+{
+    KeyBindings.binding[0] = KeyBinding{ 0xAD, 0x84 };
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD) {
+        EXPECT_EQ("Volume Mute", TextOf(GetDlgItem(dialog, IDC_SETKEYS_MUTE)));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(1, run.result);
+    EXPECT_EQ("binary:173,132,171,0,172,0", StoredKeys());
+}
+
+namespace {
+
+int OwnerAppCommands = 0;
+WNDPROC OwnerProc = NULL;
+
+LRESULT CALLBACK CountAppCommands(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_APPCOMMAND) {
+        ++OwnerAppCommands;
+    }
+    return CallWindowProcA(OwnerProc, window, message, wParam, lParam);
+}
+
+} // namespace
+
+TEST_F(DialogTest, ApplicationCommandsStopAtTheDialog)
+{
+    // An application command that a dialog leaves to default processing
+    // travels on to its owner.  The About dialog shows that it does; Set
+    // Keys, where media keys are captured as keys, keeps it.
+    OwnerAppCommands = 0;
+    OwnerProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountAppCommands)));
+    const LPARAM volumeUp = MAKELPARAM(0, FAPPCOMMAND_KEY | APPCOMMAND_VOLUME_UP);
+    RunAbout([&](HWND dialog, DWORD) {
+        SendMessageA(dialog, WM_APPCOMMAND, reinterpret_cast<WPARAM>(dialog), volumeUp);
+    });
+    EXPECT_EQ(1, OwnerAppCommands);
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD) {
+        SendMessageA(dialog, WM_APPCOMMAND, reinterpret_cast<WPARAM>(dialog), volumeUp);
+        SendMessageA(GetDlgItem(dialog, IDC_SETKEYS_MUTE), WM_APPCOMMAND, reinterpret_cast<WPARAM>(dialog), volumeUp);
+    });
+    EXPECT_EQ(1, OwnerAppCommands);
+    EXPECT_EQ(2, run.result);
+    SetWindowLongPtrA(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc));
+}
+
+TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
+{
+    int boxes = 0;
+    RunSetKeys([&](HWND dialog, DWORD thread) {
+        HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+        SetWindowLongPtrA(field, GWLP_USERDATA, 7);
+        PostMessageA(field, WM_KEYDOWN, 'Q', 1);
+        HWND box = WaitForThreadDialog(thread, "Internal Error", 3000);
+        ASSERT_NE(nullptr, box);
+        ++boxes;
+        EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
+        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+        AnswerBox(box, IDOK);
+        // The field goes on receiving messages until the quit message has
+        // ended the loops; none of them raises a second box.
+        DWORD start = GetTickCount();
+        while (IsWindow(dialog) && GetTickCount() - start < 3000) {
+            HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
+            if (again != NULL && again != box) {
+                ++boxes;
+                AnswerBox(again, IDOK);
+            }
+            Sleep(10);
+        }
+        EXPECT_FALSE(IsWindow(dialog));
+    });
+    EXPECT_EQ(1, boxes);
+    // The quit message ended the dialog's loop and waits for the program's own.
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
+}
+
+// --- About -------------------------------------------------------------------
+
+TEST_F(DialogTest, AboutShowsTheProductVersion)
+{
+    VS_FIXEDFILEINFO saved = VersionRecord;
+    VersionRecord.dwProductVersionMS = MAKELONG(0, 1);
+    VersionRecord.dwProductVersionLS = MAKELONG(12, 0);
+    RunAbout([&](HWND dialog, DWORD thread) {
+        EXPECT_EQ("Mirelle v.1.0.0.12", TextOf(GetDlgItem(dialog, IDC_ABOUT_VERSION)));
+        EXPECT_EQ(GetDlgItem(dialog, IDOK), FocusOf(thread));
+        POINT dialogCentre = CentreOf(dialog), ownerCentre = CentreOf(owner_);
+        EXPECT_LE(std::abs(dialogCentre.x - ownerCentre.x), 1);
+        EXPECT_LE(std::abs(dialogCentre.y - ownerCentre.y), 1);
+        // The contact line is a hyperlink.
+        EXPECT_NE(nullptr, GetPropA(GetDlgItem(dialog, IDC_ABOUT_CONTACT), "_Hyperlink_From_Static_"));
+    });
+    VersionRecord.dwProductVersionMS = MAKELONG(20, 10);
+    VersionRecord.dwProductVersionLS = MAKELONG(4000, 300);
+    RunAbout([&](HWND dialog, DWORD) {
+        EXPECT_EQ("Mirelle v.10.20.300.4000", TextOf(GetDlgItem(dialog, IDC_ABOUT_VERSION)));
+    });
+    VersionRecord = saved;
+}
+
+TEST_F(DialogTest, AboutClosesOnlyThroughOk)
+{
+    ModalRun run = RunAbout([&](HWND dialog, DWORD) {
+        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        SendMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_DBLCLK), 0);
+        Sleep(100);
+        EXPECT_TRUE(IsWindow(dialog));
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(1, run.result);
+}
+
+// --- Repeated use --------------------------------------------------------------
+
+namespace {
+
+BOOL CALLBACK CountWindow(HWND, LPARAM counter)
+{
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+int CountThreadWindows()
+{
+    int count = 0;
+    EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
+    return count;
+}
+
+int CountHeapBlocks()
+{
+    HANDLE heap = GetProcessHeap();
+    int busy = 0;
+    PROCESS_HEAP_ENTRY entry = {};
+    HeapLock(heap);
+    while (HeapWalk(heap, &entry)) {
+        if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) {
+            ++busy;
+        }
+    }
+    HeapUnlock(heap);
+    return busy;
+}
+
+// Ends each dialog from inside its own modal loop, as fast as it opens.
+VOID CALLBACK EndDialogSoon(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    HWND dialog = GetActiveWindow();
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+}
+
+void OpenAndClose(WORD templateId, DLGPROC proc, HWND owner, int times)
+{
+    for (int i = 0; i < times; ++i) {
+        SetTimer(NULL, 0, 1, EndDialogSoon);
+        DialogBoxParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(templateId), owner, proc, 0);
+    }
+}
+
+} // namespace
+
+TEST_F(DialogTest, OpeningBothDialogsManyTimesLeavesNothingBehind)
+{
+    // Warm up caches that the first openings fill for good.
+    OpenAndClose(IDD_ABOUT, AboutDialogProc, owner_, 5);
+    OpenAndClose(IDD_SET_KEYS, SetKeysDialogProc, owner_, 5);
+    int windows = CountThreadWindows();
+    DWORD gdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    int heap = CountHeapBlocks();
+
+    OpenAndClose(IDD_ABOUT, AboutDialogProc, owner_, 200);
+    OpenAndClose(IDD_SET_KEYS, SetKeysDialogProc, owner_, 200);
+
+    EXPECT_EQ(windows, CountThreadWindows());
+    EXPECT_LE(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS), gdi + 2);
+    EXPECT_LE(CountHeapBlocks(), heap + 20);  // slack for allocator bookkeeping, not for 400 openings
+    RemoveSettingsKey();
+}

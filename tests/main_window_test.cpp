@@ -1,0 +1,115 @@
+// The main window's dialog procedure in this process, where its icons, its
+// message results and the quit message it posts can be looked at directly.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/app_state.h"
+#include "app/main_window.h"
+#include "app/tray_minimize_flag.h"
+#include "keys/key_binding_set.h"
+#include "res/resource.h"
+#include "tests/support/mirelle_process.h"
+
+namespace {
+
+class MainWindowTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveSettingsKey();
+        KeyBindings = DefaultKeyBindings;
+        TrayMinimize = 0;
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window_)) {
+            DestroyWindow(window_);
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+        }
+        KeyBindings = DefaultKeyBindings;
+        TrayMinimize = 0;
+        MainWindowHandle = NULL;
+        RemoveSettingsKey();
+    }
+
+    HWND Create()
+    {
+        window_ = CreateDialogParamA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
+        MainWindowHandle = window_;
+        return window_;
+    }
+
+    HWND window_ = NULL;
+};
+
+std::string Text(HWND window)
+{
+    char text[512];
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, InitialisationSetsIconsStatusAndCheckBox)
+{
+    KeyBindings.binding[2] = KeyBinding{ VK_F12, 3 };
+    TrayMinimize = 1;
+    ASSERT_NE(nullptr, Create());
+    EXPECT_FALSE(IsWindowVisible(window_));  // start-up shows it, not the template
+    HICON big = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_BIG, 0));
+    HICON small = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_SMALL, 0));
+    ASSERT_NE(nullptr, big);
+    ASSERT_NE(nullptr, small);
+    ICONINFO info;
+    ASSERT_TRUE(GetIconInfo(small, &info));
+    BITMAP bitmap;
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), bitmap.bmWidth);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    EXPECT_EQ("The Search, Favorites, and Control+Shift+F12 keys will cause Windows Media Player to Mute, Lower, "
+              "and Raise volume, until you quit this program.",
+              Text(GetDlgItem(window_, IDC_MAIN_STATUS)));
+    EXPECT_EQ(BST_CHECKED, IsDlgButtonChecked(window_, IDC_MAIN_TRAY_MINIMIZE));
+}
+
+TEST_F(MainWindowTest, StatusLineFollowsTheBindings)
+{
+    ASSERT_NE(nullptr, Create());
+    KeyBindings.binding[0] = KeyBinding{ 0xBB, 2 };
+    KeyBindings.binding[1] = KeyBinding{ 0, 0 };
+    KeyBindings.binding[2] = KeyBinding{ 0x04, 3 };  // the longest name, with both prefixes
+    UpdateStatusText(window_);
+    EXPECT_EQ("The Control++, No such key, and Control+Shift+Middle Mouse Btn keys will cause Windows Media Player "
+              "to Mute, Lower, and Raise volume, until you quit this program.",
+              Text(GetDlgItem(window_, IDC_MAIN_STATUS)));
+}
+
+TEST_F(MainWindowTest, EveryCommandIsHandledWithAZeroResult)
+{
+    ASSERT_NE(nullptr, Create());
+    for (int id : { 4242, IDC_MAIN_STATUS, 0 }) {
+        SetWindowLongPtrA(window_, DWLP_MSGRESULT, 55);
+        EXPECT_EQ(TRUE, MainWindowProc(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0));
+        EXPECT_EQ(0, GetWindowLongPtrA(window_, DWLP_MSGRESULT));
+    }
+    EXPECT_TRUE(IsWindow(window_));
+    EXPECT_EQ(FALSE, MainWindowProc(window_, WM_TIMER, 1, 0));
+}
+
+TEST_F(MainWindowTest, DestroyingItClearsTheHandleAndQuitsWithZero)
+{
+    ASSERT_NE(nullptr, Create());
+    SendMessageA(window_, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(IsWindow(window_));
+    EXPECT_EQ(nullptr, MainWindowHandle);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(0u, msg.wParam);
+}

@@ -1,0 +1,396 @@
+// The real mirelle.exe, started from this driver with its settings seeded in
+// the registry, checked the way a user and the player would see it.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "res/resource.h"
+#include "tests/support/key_input.h"
+#include "tests/support/mirelle_process.h"
+#include "tests/support/stand_in_player.h"
+
+namespace {
+
+char RefusedHookPath[MAX_PATH] = "";
+
+const LPARAM KeyUpLParam = static_cast<LPARAM>(0xC0000001u);
+const char TrayButtonClass[] = "TrayButton{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}";
+
+class MirelleTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveSettingsKey();
+        std::memset(&mirelle_, 0, sizeof mirelle_);
+        std::memset(&second_, 0, sizeof second_);
+        player_.window = NULL;
+        player_.count = 0;
+        observer_.hook = NULL;
+        observer_.count = 0;
+    }
+
+    void TearDown() override
+    {
+        StopMirelle(&second_);
+        StopMirelle(&mirelle_);
+        StopKeyObserver(&observer_);
+        DestroyStandInPlayer(&player_);
+        RemoveSettingsKey();
+    }
+
+    void SeedKeys(const BYTE (&keys)[6])
+    {
+        ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    }
+
+    void SeedTrayMinimize(DWORD value)
+    {
+        ASSERT_TRUE(WriteSettingsValue("TrayMinimize", REG_DWORD, &value, sizeof value));
+    }
+
+    void Send(std::initializer_list<KeyStroke> strokes)
+    {
+        SendKeysPumping(strokes.begin(), static_cast<int>(strokes.size()));
+    }
+
+    MirelleProcess mirelle_;
+    MirelleProcess second_;
+    StandInPlayer player_;
+    KeyObserver observer_;
+};
+
+std::string StatusFor(const char* mute, const char* lower, const char* raise)
+{
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "The %s, %s, and %s keys will cause Windows Media Player to Mute, Lower, and Raise volume, "
+                  "until you quit this program.",
+                  mute, lower, raise);
+    return text;
+}
+
+std::string ClassOf(HWND window)
+{
+    char name[128] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+} // namespace
+
+// --- The window -------------------------------------------------------------
+
+TEST_F(MirelleTest, MainWindowShowsItsControlsAndTheDefaultKeys)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    HWND window = mirelle_.mainWindow;
+    EXPECT_EQ("#32770", ClassOf(window));
+    EXPECT_EQ("Mirelle", WindowText(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    EXPECT_EQ("Exit", ControlText(window, IDOK));
+    EXPECT_EQ("Minimize to Notification Icon", ControlText(window, IDC_MAIN_TRAY_MINIMIZE));
+    EXPECT_EQ("Set Keys", ControlText(window, IDC_MAIN_SET_KEYS));
+    EXPECT_EQ("About", ControlText(window, IDC_MAIN_ABOUT));
+    EXPECT_EQ(StatusFor("Search", "Favorites", "Home"), ControlText(window, IDC_MAIN_STATUS));
+    EXPECT_EQ(BST_UNCHECKED, SendMessageA(GetDlgItem(window, IDC_MAIN_TRAY_MINIMIZE), BM_GETCHECK, 0, 0));
+    // Starting reads the settings but writes none.
+    DWORD type, size = 64;
+    BYTE data[64];
+    EXPECT_FALSE(ReadSettingsValue("VK", &type, data, &size));
+}
+
+TEST_F(MirelleTest, StatusLineShowsSeededKeysWithControlAndShift)
+{
+    const BYTE keys[6] = { 'A', 3, VK_F1, 1, 0xBB, 2 };
+    SeedKeys(keys);
+    SeedTrayMinimize(1);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    EXPECT_EQ(StatusFor("Control+Shift+A", "Shift+F1", "Control++"), ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS));
+    EXPECT_EQ(BST_CHECKED,
+              SendMessageA(GetDlgItem(mirelle_.mainWindow, IDC_MAIN_TRAY_MINIMIZE), BM_GETCHECK, 0, 0));
+}
+
+TEST_F(MirelleTest, UnknownCommandsAreHarmless)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    SendMessageA(mirelle_.mainWindow, WM_COMMAND, 4242, 0);
+    SendMessageA(mirelle_.mainWindow, WM_COMMAND, MAKEWPARAM(IDC_MAIN_STATUS, STN_CLICKED), 0);
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 200));
+    EXPECT_TRUE(IsWindowVisible(mirelle_.mainWindow));
+}
+
+// --- The keys -------------------------------------------------------------
+
+TEST_F(MirelleTest, BoundKeysDriveANormalPlayer)
+{
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    Send({ { 0xAC, false }, { 0xAC, true }, { 0xAA, false }, { 0xAA, true } });
+    ASSERT_TRUE(PumpUntilLogged(&player_, 4, 3000));
+    PumpMessagesFor(100);
+    ASSERT_EQ(4, player_.count);
+    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[0].message);
+    EXPECT_EQ(WPARAM(VK_F10), player_.log[0].wParam);
+    EXPECT_EQ(1, player_.log[0].lParam);
+    EXPECT_EQ(UINT(WM_SYSKEYUP), player_.log[1].message);
+    EXPECT_EQ(WPARAM(VK_F10), player_.log[1].wParam);
+    EXPECT_EQ(KeyUpLParam, player_.log[1].lParam);
+    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[2].message);
+    EXPECT_EQ(WPARAM(VK_F8), player_.log[2].wParam);
+    EXPECT_EQ(0, observer_.count);  // swallowed: nobody else saw the keys
+}
+
+TEST_F(MirelleTest, BoundKeysSendCommandsToAMinimizedPlayer)
+{
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(CreateStandInPlayer(&player_, true));
+    const BYTE keys[6] = { 'M', 2, 'L', 2, 'R', 2 };
+    SeedKeys(keys);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    Send({ { VK_LCONTROL, false }, { 'L', false }, { 'L', true }, { 'R', false }, { 'R', true },
+           { VK_LCONTROL, true } });
+    ASSERT_TRUE(PumpUntilLogged(&player_, 2, 3000));
+    PumpMessagesFor(100);
+    ASSERT_EQ(2, player_.count);
+    EXPECT_EQ(UINT(WM_COMMAND), player_.log[0].message);
+    EXPECT_EQ(WPARAM(0x4980), player_.log[0].wParam);
+    EXPECT_EQ(0, player_.log[0].lParam);
+    EXPECT_EQ(WPARAM(0x497F), player_.log[1].wParam);
+    EXPECT_EQ(2, observer_.count);  // only Control itself went on
+}
+
+TEST_F(MirelleTest, WithoutPlayerTheVolumeKeyIsInjected)
+{
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    Send({ { 0xAB, false }, { 0xAB, true } });
+    PumpMessagesFor(300);
+    ASSERT_EQ(2, observer_.count);
+    EXPECT_EQ(VK_VOLUME_DOWN, observer_.keys[0].vk);
+    EXPECT_FALSE(observer_.keys[0].up);
+    EXPECT_TRUE(observer_.keys[0].injected);
+    EXPECT_EQ(VK_VOLUME_DOWN, observer_.keys[1].vk);
+    EXPECT_TRUE(observer_.keys[1].up);
+}
+
+TEST_F(MirelleTest, UnboundKeysAndWrongModifiersPassThrough)
+{
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    const BYTE keys[6] = { 'M', 1, 0xAB, 0, 0xAC, 0 };
+    SeedKeys(keys);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    Send({ { 'Q', false }, { 'Q', true }, { 'M', false }, { 'M', true },
+           { VK_CONTROL, false }, { 'M', false }, { 'M', true }, { VK_CONTROL, true },
+           { VK_LSHIFT, false }, { 0xAC, false }, { 0xAC, true }, { VK_LSHIFT, true } });
+    PumpMessagesFor(200);
+    EXPECT_EQ(0, player_.count);
+    ASSERT_EQ(12, observer_.count);
+    EXPECT_EQ('Q', observer_.keys[0].vk);
+    EXPECT_EQ('M', observer_.keys[2].vk);
+    EXPECT_EQ(0xAC, observer_.keys[9].vk);
+}
+
+// --- One instance per desktop ---------------------------------------------
+
+namespace {
+
+DWORD WatchedProcess = 0;
+int ShownWindowsOfWatched = 0;
+
+void CALLBACK ShowEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG, DWORD, DWORD)
+{
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (object == OBJID_WINDOW && processId == WatchedProcess && GetParent(window) == NULL) {
+        ShownWindowsOfWatched++;
+    }
+}
+
+} // namespace
+
+TEST_F(MirelleTest, ASecondStartDefersToTheFirstAndEnds)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+
+    // Put another window in front, so the hand-over to the first instance
+    // is visible.
+    HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL,
+                                 GetModuleHandleA(NULL), NULL);
+    SetForegroundWindow(front);
+    PumpMessagesFor(100);
+    bool foregroundWorks = GetForegroundWindow() == front;
+
+    // The second instance starts suspended, so the watch on its windows is
+    // in place before it runs.
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    char commandLine[MAX_PATH];
+    lstrcpynA(commandLine, MirellePath(), MAX_PATH);
+    ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
+                               &second_.info));
+    WatchedProcess = second_.info.dwProcessId;
+    ShownWindowsOfWatched = 0;
+    HWINEVENTHOOK watch = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, NULL, ShowEventProc,
+                                          WatchedProcess, 0, WINEVENT_OUTOFCONTEXT);
+    ResumeThread(second_.info.hThread);
+    DWORD start = GetTickCount();
+    while (WaitForExit(&second_, 0) == STILL_ACTIVE && GetTickCount() - start < 10000) {
+        PumpMessagesFor(50);
+    }
+    PumpMessagesFor(100);
+    UnhookWinEvent(watch);
+
+    EXPECT_EQ(0u, WaitForExit(&second_, 0));
+    EXPECT_EQ(0, ShownWindowsOfWatched);
+    if (foregroundWorks) {
+        EXPECT_EQ(mirelle_.mainWindow, GetForegroundWindow());
+    }
+    DestroyWindow(front);
+
+    // The first instance still runs with exactly one hook: one message per
+    // event, not two.
+    Send({ { 0xAC, false }, { 0xAC, true } });
+    PumpUntilLogged(&player_, 2, 3000);
+    PumpMessagesFor(200);
+    EXPECT_EQ(2, player_.count);
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+}
+
+TEST_F(MirelleTest, AnyMirelleDialogOnTheDesktopCountsAsRunning)
+{
+    // A window of the system dialog class titled "Mirelle", made by this
+    // driver rather than by the program, is enough to turn a start away.
+    HWND impostor = CreateWindowExA(0, "#32770", "Mirelle", WS_POPUP, 0, 0, 10, 10, NULL, NULL,
+                                    GetModuleHandleA(NULL), NULL);
+    ASSERT_NE(nullptr, impostor);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    char commandLine[MAX_PATH];
+    lstrcpynA(commandLine, MirellePath(), MAX_PATH);
+    ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &second_.info));
+    DWORD start = GetTickCount();
+    while (WaitForExit(&second_, 0) == STILL_ACTIVE && GetTickCount() - start < 10000) {
+        PumpMessagesFor(50);
+    }
+    EXPECT_EQ(0u, WaitForExit(&second_, 0));
+    DestroyWindow(impostor);
+}
+
+// --- The check box and the notification-icon mode -------------------------
+
+TEST_F(MirelleTest, CheckBoxSavesAndSwitchesTheTrayMode)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    HWND window = mirelle_.mainWindow;
+    EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
+
+    ClickButton(window, IDC_MAIN_TRAY_MINIMIZE);
+    DWORD type = 0, value = 99, size = sizeof value;
+    ASSERT_TRUE(ReadSettingsValue("TrayMinimize", &type, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(DWORD(REG_DWORD), type);
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ(1u, value);
+    HWND owner = GetWindow(window, GW_OWNER);
+    ASSERT_NE(nullptr, owner);
+    EXPECT_EQ(TrayButtonClass, ClassOf(owner));
+    EXPECT_FALSE(IsWindowVisible(owner));
+    EXPECT_TRUE(IsWindowVisible(window));
+    // The key was created for this value alone.
+    size = 64;
+    BYTE keys[64];
+    EXPECT_FALSE(ReadSettingsValue("VK", &type, keys, &size));
+
+    ClickButton(window, IDC_MAIN_TRAY_MINIMIZE);
+    size = sizeof value;
+    ASSERT_TRUE(ReadSettingsValue("TrayMinimize", &type, reinterpret_cast<BYTE*>(&value), &size));
+    EXPECT_EQ(0u, value);
+    EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
+    EXPECT_TRUE(IsWindowVisible(window));
+}
+
+TEST_F(MirelleTest, MinimizedStartInTrayModeLeavesOnlyTheIcon)
+{
+    SeedTrayMinimize(1);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWMINNOACTIVE));
+    PumpMessagesFor(300);
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+    EXPECT_FALSE(IsWindowVisible(mirelle_.mainWindow));
+    EXPECT_NE(nullptr, GetWindow(mirelle_.mainWindow, GW_OWNER));
+
+    // Restore, as from the icon's menu, brings it back.
+    SendMessageA(mirelle_.mainWindow, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(IsWindowVisible(mirelle_.mainWindow));
+}
+
+TEST_F(MirelleTest, MinimizedStartWithoutTrayModeIsAnOrdinaryMinimizedWindow)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWMINNOACTIVE));
+    PumpMessagesFor(300);
+    EXPECT_TRUE(IsWindowVisible(mirelle_.mainWindow));
+    EXPECT_TRUE(IsIconic(mirelle_.mainWindow));
+}
+
+// --- Ending ----------------------------------------------------------------
+
+TEST_F(MirelleTest, ExitEndsTheProgramAndReleasesTheKeys)
+{
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    ClickButton(mirelle_.mainWindow, IDOK);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
+    Send({ { 0xAC, false }, { 0xAC, true } });
+    PumpMessagesFor(200);
+    EXPECT_EQ(0, player_.count);
+    EXPECT_EQ(2, observer_.count);
+}
+
+TEST_F(MirelleTest, EscapeAndCloseEndTheProgram)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    SendMessageA(mirelle_.mainWindow, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
+    StopMirelle(&mirelle_);
+
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    PostMessageA(mirelle_.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
+}
+
+TEST_F(MirelleTest, RefusedHookIsReportedAndEndsWithCodeOne)
+{
+    ASSERT_NE('\0', RefusedHookPath[0]) << "run with --refused-hook=<path>";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    char commandLine[MAX_PATH];
+    lstrcpynA(commandLine, RefusedHookPath, MAX_PATH);
+    ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &mirelle_.info));
+    HWND box = FindProcessDialog(mirelle_.info.dwProcessId, "Error", 10000);
+    ASSERT_NE(nullptr, box);
+    std::string text = MessageBoxText(box);
+    EXPECT_EQ(0u, text.find("Trouble setting hook, err=")) << text;
+    EXPECT_NE(std::string::npos, text.find(".\r\n")) << text;  // %n puts the system text on its own line
+    // Owned by the main window, which was never shown.
+    HWND owner = GetWindow(box, GW_OWNER);
+    ASSERT_NE(nullptr, owner);
+    EXPECT_EQ("Mirelle", WindowText(owner));
+    EXPECT_FALSE(IsWindowVisible(owner));
+    ClickButton(box, IDOK);
+    EXPECT_EQ(1u, WaitForExit(&mirelle_, 5000));
+}
+
+int main(int argc, char** argv)
+{
+    TakeMirellePathArgument(argc, argv);
+    TakePathArgument(argc, argv, "--refused-hook", RefusedHookPath, MAX_PATH);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

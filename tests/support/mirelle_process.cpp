@@ -1,0 +1,197 @@
+#include "tests/support/mirelle_process.h"
+
+#include <cstring>
+
+const char TestSettingsKey[] = "Software\\Quorvath{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}\\Mirelle";
+
+namespace {
+
+const char VendorKey[] = "Software\\Quorvath{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}";
+
+char ProgramPath[MAX_PATH] = "mirelle.exe";
+
+struct DialogSearch {
+    DWORD processId;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogProc(HWND window, LPARAM parameter)
+{
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) {
+        return TRUE;
+    }
+    char windowClass[64];
+    char title[256];
+    GetClassNameA(window, windowClass, sizeof windowClass);
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void WindowsPathOf(const char* path, char* out, int capacity)
+{
+    if (path[0] == '/' && capacity > 2) {
+        // Wine maps the Unix root to drive Z:.
+        lstrcpynA(out, "Z:", capacity);
+        lstrcpynA(out + 2, path, capacity - 2);
+        for (char* c = out; *c != '\0'; ++c) {
+            if (*c == '/') {
+                *c = '\\';
+            }
+        }
+    } else {
+        lstrcpynA(out, path, capacity);
+    }
+}
+
+void SetMirellePath(const char* path)
+{
+    WindowsPathOf(path, ProgramPath, sizeof ProgramPath);
+}
+
+const char* MirellePath()
+{
+    return ProgramPath;
+}
+
+bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity)
+{
+    size_t length = std::strlen(name);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
+            WindowsPathOf(argv[i] + length + 1, out, capacity);
+            return true;
+        }
+    }
+    return false;
+}
+
+void TakeMirellePathArgument(int argc, char** argv)
+{
+    TakePathArgument(argc, argv, "--mirelle", ProgramPath, sizeof ProgramPath);
+}
+
+HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DialogSearch search = { processId, title, NULL };
+        EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
+        if (search.found != NULL || GetTickCount() - start >= milliseconds) {
+            return search.found;
+        }
+        Sleep(20);
+    }
+}
+
+bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (showCommand >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(showCommand);
+    }
+    char commandLine[MAX_PATH + 2];
+    lstrcpynA(commandLine, path != NULL ? path : ProgramPath, MAX_PATH);
+    process->mainWindow = NULL;
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process->info)) {
+        std::memset(&process->info, 0, sizeof process->info);
+        return false;
+    }
+    WaitForInputIdle(process->info.hProcess, 10000);
+    process->mainWindow = FindProcessDialog(process->info.dwProcessId, "Mirelle", 10000);
+    return process->mainWindow != NULL;
+}
+
+DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds)
+{
+    if (process->info.hProcess == NULL) {
+        return STILL_ACTIVE;
+    }
+    WaitForSingleObject(process->info.hProcess, milliseconds);
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process->info.hProcess, &code);
+    return code;
+}
+
+void StopMirelle(MirelleProcess* process)
+{
+    if (process->info.hProcess == NULL) {
+        return;
+    }
+    if (WaitForExit(process, 0) == STILL_ACTIVE && IsWindow(process->mainWindow)) {
+        PostMessageA(process->mainWindow, WM_COMMAND, IDOK, 0);
+    }
+    if (WaitForExit(process, 5000) == STILL_ACTIVE) {
+        TerminateProcess(process->info.hProcess, 99);
+        WaitForSingleObject(process->info.hProcess, 5000);
+    }
+    CloseHandle(process->info.hThread);
+    CloseHandle(process->info.hProcess);
+    std::memset(&process->info, 0, sizeof process->info);
+    process->mainWindow = NULL;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024];
+    LRESULT length = SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    if (length <= 0) {
+        return std::string();
+    }
+    return std::string(text, static_cast<size_t>(length));
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+std::string MessageBoxText(HWND box)
+{
+    return ControlText(box, 0xFFFF);
+}
+
+void ClickButton(HWND dialog, int id)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void RemoveSettingsKey()
+{
+    RegDeleteKeyA(HKEY_CURRENT_USER, TestSettingsKey);
+    RegDeleteKeyA(HKEY_CURRENT_USER, VendorKey);
+}
+
+bool WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, TestSettingsKey, 0, NULL, 0, KEY_WRITE, NULL, &key, NULL)
+        != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG result = RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
+
+bool ReadSettingsValue(const char* name, DWORD* type, BYTE* data, DWORD* size)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, TestSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    LONG result = RegQueryValueExA(key, name, NULL, type, data, size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}

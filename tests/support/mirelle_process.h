@@ -1,0 +1,67 @@
+// Driving the real mirelle.exe from a test program: starting it with a show
+// command, finding its windows, reading its controls and message boxes, and
+// seeding its settings in the registry it reads.
+#ifndef MIRELLE_TESTS_MIRELLE_PROCESS_H
+#define MIRELLE_TESTS_MIRELLE_PROCESS_H
+
+#include <windows.h>
+
+#include <string>
+
+// The settings key of the program, under HKEY_CURRENT_USER.
+extern const char TestSettingsKey[];
+
+// Where the program under test lives: set from the command line with
+// --mirelle=<path> (a Unix path is turned into Wine's Z: form).
+void SetMirellePath(const char* path);
+const char* MirellePath();
+
+// Picks the --mirelle= argument out of argv (call before InitGoogleTest).
+void TakeMirellePathArgument(int argc, char** argv);
+
+// Finds "<name>=<path>" in argv and stores the path in Windows form.
+bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity);
+
+// A Unix path becomes Wine's Z: form; a Windows path is copied as it is.
+void WindowsPathOf(const char* path, char* out, int capacity);
+
+struct MirelleProcess {
+    PROCESS_INFORMATION info;
+    HWND mainWindow;
+};
+
+// Starts the program with the given show command (STARTF_USESHOWWINDOW), or
+// the system's default when showCommand is negative; waits until it is idle
+// and finds its main window (which may be hidden).  The path defaults to
+// MirellePath().
+bool StartMirelle(MirelleProcess* process, int showCommand = -1, const char* path = NULL);
+
+// Waits for the process to end; returns its exit code, or STILL_ACTIVE when
+// it did not end in time.
+DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds);
+
+// Ends the program the way the user would (Exit) if it still runs, then
+// kills it if that did not work; closes the handles.
+void StopMirelle(MirelleProcess* process);
+
+// The top-level "#32770" window titled `title` that belongs to the process,
+// or null; polled for up to `milliseconds`.
+HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds);
+
+// The text of a window or of a dialog's control (cross-process WM_GETTEXT).
+std::string WindowText(HWND window);
+std::string ControlText(HWND dialog, int id);
+
+// The text of a message box (its static with id 0xFFFF).
+std::string MessageBoxText(HWND box);
+
+// Presses a button of another process's dialog (BM_CLICK, as a mouse click).
+void ClickButton(HWND dialog, int id);
+
+// Registry: remove the whole settings key (and its vendor parent when empty),
+// write values, read them back.
+void RemoveSettingsKey();
+bool WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size);
+bool ReadSettingsValue(const char* name, DWORD* type, BYTE* data, DWORD* size);
+
+#endif
