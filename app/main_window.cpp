@@ -1,5 +1,7 @@
 #include "app/main_window.h"
 
+#include <wtsapi32.h>
+
 #include "app/app_state.h"
 #include "app/error_box.h"
 #include "app/settings_store.h"
@@ -7,6 +9,7 @@
 #include "dialogs/about_dialog.h"
 #include "dialogs/set_keys_dialog.h"
 #include "keys/key_binding_set.h"
+#include "keys/volume_hook.h"
 #include "res/resource.h"
 #include "traybutton/traybutton.h"
 
@@ -27,6 +30,9 @@ BOOL OnInitDialog(HWND window)
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     UpdateStatusText(window);
     CheckDlgButton(window, IDC_MAIN_TRAY_MINIMIZE, TrayMinimize ? BST_CHECKED : BST_UNCHECKED);
+    // Unlocking the session is one of the moments after which the system may
+    // have dropped the keyboard hook; the window hears of it only when asked.
+    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
     // TRUE: the dialog manager puts the focus on the first tab stop, Exit.
     return TRUE;
 }
@@ -60,15 +66,46 @@ void OnCommand(HWND window, int id)
     }
 }
 
-void OnDestroy()
+// After sleep and after the session was locked, the system may have removed
+// the low-level hook without telling anyone (it does so when a hook is slow,
+// and resume makes everything slow); the keys would then simply stop
+// working.  A fresh hook costs nothing, so it is put back every time.  While
+// the Set Keys dialog is open no hook belongs installed; the dialog puts it
+// back when it closes.
+void RestoreVolumeHook(HWND window)
 {
+    if (IsSetKeysDialogOpen()) {
+        return;
+    }
+    if (ReinstallVolumeHook() == NULL) {
+        ReportError(window, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+    }
+}
+
+void OnPowerBroadcast(HWND window, WPARAM event)
+{
+    if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
+        RestoreVolumeHook(window);
+    }
+}
+
+void OnSessionChange(HWND window, WPARAM event)
+{
+    if (event == WTS_SESSION_UNLOCK) {
+        RestoreVolumeHook(window);
+    }
+}
+
+void OnDestroy(HWND window)
+{
+    WTSUnRegisterSessionNotification(window);
     MainWindowHandle = NULL;
     PostQuitMessage(0);
 }
 
-BOOL Handled(HWND window)
+BOOL Handled(HWND window, LONG_PTR result = 0)
 {
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
     return TRUE;
 }
 
@@ -99,8 +136,14 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         OnCommand(window, LOWORD(wParam));
         return Handled(window);
+    case WM_POWERBROADCAST:
+        OnPowerBroadcast(window, wParam);
+        return Handled(window, TRUE);
+    case WM_WTSSESSION_CHANGE:
+        OnSessionChange(window, wParam);
+        return Handled(window);
     case WM_DESTROY:
-        OnDestroy();
+        OnDestroy(window);
         return Handled(window);
     default:
         return FALSE;

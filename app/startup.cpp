@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <commctrl.h>
+
 #include "app/app_state.h"
 #include "app/error_box.h"
 #include "app/main_window.h"
@@ -63,17 +65,6 @@ HWND FindOtherInstance(HWND mainWindow)
     return IsWindow(other) ? other : NULL;
 }
 
-HHOOK InstallHookAtStartup()
-{
-#ifdef MIRELLE_REFUSED_HOOK_TEST_BUILD
-    // Only in the test build that exercises the failure path: a hook without
-    // a procedure, which the system refuses with a real error code.
-    return SetWindowsHookExA(WH_KEYBOARD_LL, NULL, ModuleInstance, 0);
-#else
-    return InstallVolumeHook();
-#endif
-}
-
 int RunMessageLoop()
 {
     MSG msg;
@@ -130,6 +121,12 @@ int RunMirelle(HINSTANCE instance, int showCommand)
     FillVersionRecord(instance);
     LoadSettings();
 
+    // The manifest asks for version 6 of the common controls, which supplies
+    // the visual-style buttons, check box and edit fields; it has to be
+    // loaded before the first dialog is made.
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
+
     HWND mainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
     MainWindowHandle = mainWindow;
     if (mainWindow == NULL) {
@@ -143,7 +140,7 @@ int RunMirelle(HINSTANCE instance, int showCommand)
         return 0;
     }
 
-    if (InstallHookAtStartup() == NULL) {
+    if (InstallVolumeHook() == NULL) {
         ReportError(mainWindow, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
         return 1;
     }

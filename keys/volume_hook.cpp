@@ -110,8 +110,24 @@ LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
 
 HHOOK InstallVolumeHook()
 {
+#ifdef MIRELLE_TEST_REFUSE_HOOK_FROM
+    // Only in the test builds that exercise the failure paths: from the given
+    // installation on (0 is the first), ask for a hook without a procedure,
+    // which the system refuses with a real error code.
+    static int installations = 0;
+    if (installations++ >= MIRELLE_TEST_REFUSE_HOOK_FROM) {
+        VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, NULL, ModuleInstance, 0);
+        return VolumeHookHandle;
+    }
+#endif
     VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, ModuleInstance, 0);
     return VolumeHookHandle;
+}
+
+HHOOK ReinstallVolumeHook()
+{
+    RemoveVolumeHook();
+    return InstallVolumeHook();
 }
 
 void RemoveVolumeHook()

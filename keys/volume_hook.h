@@ -30,4 +30,8 @@ HHOOK InstallVolumeHook();
 // Removes the installed hook, if any, and clears the handle.
 void RemoveVolumeHook();
 
+// Removes and installs the hook again, for when the system may have dropped
+// it silently (after sleep or a locked session).  HeldModifiers is kept.
+HHOOK ReinstallVolumeHook();
+
 #endif

@@ -2,6 +2,7 @@
 // the registry, checked the way a user and the player would see it.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <wtsapi32.h>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,7 @@
 namespace {
 
 char RefusedHookPath[MAX_PATH] = "";
+char RefusedReinstallPath[MAX_PATH] = "";
 
 const LPARAM KeyUpLParam = static_cast<LPARAM>(0xC0000001u);
 const char TrayButtonClass[] = "TrayButton{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}";
@@ -387,10 +389,123 @@ TEST_F(MirelleTest, RefusedHookIsReportedAndEndsWithCodeOne)
     EXPECT_EQ(1u, WaitForExit(&mirelle_, 5000));
 }
 
+// --- The hook after sleep and a locked session ------------------------------
+
+namespace {
+
+// Hooks run newest first.  An observer installed after the program's hook
+// sees every key, bound ones included; once the program has installed its
+// hook anew, the observer comes second and sees only what is passed on.
+bool ObserverSeesBoundKey(KeyObserver* observer, StandInPlayer* player, BYTE vk)
+{
+    int before = player->count;
+    observer->count = 0;
+    KeyStroke strokes[2] = { { vk, false }, { vk, true } };
+    SendKeysPumping(strokes, 2);
+    PumpUntilLogged(player, before + 2, 3000);
+    PumpMessagesFor(100);
+    EXPECT_EQ(before + 2, player->count) << "one hook: exactly one message per event";
+    return observer->count > 0;
+}
+
+} // namespace
+
+TEST_F(MirelleTest, ResumeAndUnlockPutTheHookBackWithEverythingElseKept)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    const BYTE keys[6] = { 0xAA, 0, 0xAB, 0, 'R', 1 };
+    SeedKeys(keys);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    HWND window = mirelle_.mainWindow;
+
+    struct { UINT message; WPARAM event; bool reinstalls; } events[] = {
+        { WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, true },
+        { WM_POWERBROADCAST, PBT_APMRESUMESUSPEND, true },
+        { WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, true },
+        { WM_WTSSESSION_CHANGE, WTS_SESSION_LOCK, false },
+        { WM_POWERBROADCAST, PBT_APMSUSPEND, false },
+    };
+    for (const auto& e : events) {
+        SCOPED_TRACE(testing::Message() << "message " << e.message << " event " << e.event);
+        // Shift goes down before the event and stays down: the hook's record
+        // of it must survive the re-installation.
+        StopKeyObserver(&observer_);
+        KeyStroke shift[1] = { { VK_LSHIFT, false } };
+        SendKeysPumping(shift, 1);
+        ASSERT_TRUE(StartKeyObserver(&observer_));
+        EXPECT_TRUE(ObserverSeesBoundKey(&observer_, &player_, 'R'));
+
+        SendMessageA(window, e.message, e.event, 0);
+        EXPECT_EQ(e.reinstalls, !ObserverSeesBoundKey(&observer_, &player_, 'R'));
+        KeyStroke release[1] = { { VK_LSHIFT, true } };
+        SendKeysPumping(release, 1);
+    }
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+    ClickButton(window, IDOK);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
+}
+
+TEST_F(MirelleTest, WhileSetKeysIsOpenResumeInstallsNothing)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartKeyObserver(&observer_));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    PostMessageA(mirelle_.mainWindow, WM_COMMAND, IDC_MAIN_SET_KEYS, 0);
+    HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 5000);
+    ASSERT_NE(nullptr, dialog);
+    SendMessageA(mirelle_.mainWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    SendMessageA(mirelle_.mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
+    Send({ { 0xAC, false }, { 0xAC, true } });
+    EXPECT_EQ(0, player_.count);
+    EXPECT_EQ(2, observer_.count);  // no hook took it
+
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 100 && IsWindow(dialog); ++i) {
+        Sleep(20);
+    }
+    ASSERT_FALSE(IsWindow(dialog));
+    observer_.count = 0;
+    Send({ { 0xAC, false }, { 0xAC, true } });
+    PumpUntilLogged(&player_, 2, 3000);
+    PumpMessagesFor(100);
+    EXPECT_EQ(2, player_.count);
+    EXPECT_EQ(0, observer_.count);
+}
+
+TEST_F(MirelleTest, AHookThatCannotComeBackIsReported)
+{
+    ASSERT_NE('\0', RefusedReinstallPath[0]) << "run with --refused-reinstall=<path>";
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL, RefusedReinstallPath));
+
+    // After resume...
+    PostMessageA(mirelle_.mainWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
+    HWND box = FindProcessDialog(mirelle_.info.dwProcessId, "Error", 5000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(0u, MessageBoxText(box).find("Trouble setting hook, err=")) << MessageBoxText(box);
+    EXPECT_EQ(mirelle_.mainWindow, GetWindow(box, GW_OWNER));
+    ClickButton(box, IDOK);
+
+    // ...and after the Set Keys dialog, whichever button closed it.
+    PostMessageA(mirelle_.mainWindow, WM_COMMAND, IDC_MAIN_SET_KEYS, 0);
+    HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 5000);
+    ASSERT_NE(nullptr, dialog);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    box = FindProcessDialog(mirelle_.info.dwProcessId, "Error", 5000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ(0u, MessageBoxText(box).find("Trouble setting hook, err=")) << MessageBoxText(box);
+    ClickButton(box, IDOK);
+
+    // The program keeps running, and ends normally.
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 200));
+    ClickButton(mirelle_.mainWindow, IDOK);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
+}
+
 int main(int argc, char** argv)
 {
     TakeMirellePathArgument(argc, argv);
     TakePathArgument(argc, argv, "--refused-hook", RefusedHookPath, MAX_PATH);
+    TakePathArgument(argc, argv, "--refused-reinstall", RefusedReinstallPath, MAX_PATH);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

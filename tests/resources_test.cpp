@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -210,4 +211,35 @@ TEST(Resources, MessagesAsTheUserReadsThem)
         int length = LoadStringA(GetModuleHandleA(NULL), s.id, buffer, sizeof buffer);
         EXPECT_EQ(s.text, std::string(buffer, length > 0 ? length : 0)) << s.id;
     }
+}
+
+TEST(Resources, ManifestAsksForStylesScalingAndKnownSystems)
+{
+    HRSRC resource = FindResourceA(NULL, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(nullptr, resource);
+    const char* data = static_cast<const char*>(LockResource(LoadResource(NULL, resource)));
+    std::string manifest(data, SizeofResource(NULL, resource));
+    const char* wanted[] = {
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
+        ">PerMonitorV2, PerMonitor</dpiAwareness>",
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // Windows 10 and 11
+        "level=\"asInvoker\"",
+    };
+    for (const char* text : wanted) {
+        EXPECT_NE(std::string::npos, manifest.find(text)) << text;
+    }
+    // This process, which carries the same manifest, runs with version 6 of
+    // the common controls: the side-by-side copy, not the system's version 5.
+    char path[MAX_PATH] = "";
+    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, MAX_PATH);
+    std::string lower(path);
+    for (char& c : lower) {
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    EXPECT_NE(std::string::npos, lower.find("microsoft.windows.common-controls")) << path;
+    EXPECT_NE(std::string::npos, lower.find("_6.0.")) << path;
 }
