@@ -1,0 +1,37 @@
+#!/bin/bash
+# Builds both architectures from scratch and packs each into a zip in dist/:
+#   dist/mirelle-1.0.0.12-win64.zip and dist/mirelle-1.0.0.12-win32.zip
+# with the program, the README and the licence.  Nothing in them depends on
+# when or where they were built: the program has no link timestamp and the
+# archive entries carry a fixed date, order and no extra attributes, so two
+# runs give the same bytes.
+set -euo pipefail
+. "$(dirname "$0")/common.sh"
+mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" zip
+version=$(sed -n 's/^#define MIRELLE_VERSION_TEXT *"\(.*\)"/\1/p' "$MIRELLE_ROOT/res/resource.h")
+dist="$MIRELLE_ROOT/dist"
+mkdir -p "$dist"
+
+package() {
+    local arch=$1 toolchain=$2 suffix=$3
+    local build="$MIRELLE_ROOT/build/package-$arch"
+    local stage="$build/stage/mirelle-$version"
+    rm -rf "$build"
+    cmake -S "$MIRELLE_ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$MIRELLE_ROOT/cmake/$toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+    cmake --build "$build" -j "$(nproc)" --target mirelle >/dev/null
+    mkdir -p "$stage"
+    cp "$build/mirelle.exe" "$stage/mirelle.exe"
+    cp "$MIRELLE_ROOT/README.md" "$stage/README.md"
+    cp "$MIRELLE_ROOT/LICENSE.txt" "$stage/LICENSE.txt"
+    chmod 644 "$stage"/*
+    touch -h -d "2026-12-07 00:00:00 UTC" "$stage" "$stage"/*
+    local zip="$dist/mirelle-$version-$suffix.zip"
+    rm -f "$zip"
+    (cd "$build/stage" && TZ=UTC zip -X -D -q -9 "$zip" \
+        "mirelle-$version/mirelle.exe" "mirelle-$version/README.md" "mirelle-$version/LICENSE.txt")
+    echo "$(sha256sum "$zip" | cut -c1-16)  ${zip#$MIRELLE_ROOT/}"
+}
+
+package x64 mingw-w64-x86_64 win64
+package x86 mingw-w64-i686 win32

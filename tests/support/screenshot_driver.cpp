@@ -1,0 +1,178 @@
+// Takes the README's pictures: starts the real mirelle.exe on the (virtual)
+// display, opens its dialogs the way a user does, and saves what the screen
+// shows of each as a 24-bit BMP in the given folder.
+//   screenshot_driver.exe --mirelle=<path> --out=<folder>
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "res/resource.h"
+#include "tests/support/mirelle_process.h"
+
+namespace {
+
+void Tap(BYTE vk)
+{
+    INPUT input[2] = {};
+    input[0].type = input[1].type = INPUT_KEYBOARD;
+    input[0].ki.wVk = input[1].ki.wVk = vk;
+    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, input, sizeof input[0]);
+    Sleep(100);
+}
+
+void ClickControl(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    INPUT input[3] = {};
+    for (INPUT& i : input) {
+        i.type = INPUT_MOUSE;
+    }
+    input[0].mi.dx = ((r.left + r.right) / 2 * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
+    input[0].mi.dy = ((r.top + r.bottom) / 2 * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(3, input, sizeof input[0]);
+    Sleep(300);
+}
+
+void ParkMouse()
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+    Sleep(200);
+}
+
+// Saves the screen inside `area` as a bottom-up 24-bit BMP.
+bool SaveScreen(RECT area, const char* folder, const char* name)
+{
+    int width = area.right - area.left;
+    int height = area.bottom - area.top;
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    void* bits = NULL;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    DWORD stride = ((width * 3 + 3) / 4) * 4;
+    DWORD size = stride * height;
+    BITMAPFILEHEADER header = {};
+    header.bfType = 0x4D42;
+    header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+    header.bfSize = header.bfOffBits + size;
+    char path[MAX_PATH];
+    std::snprintf(path, sizeof path, "%s\\%s", folder, name);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    bool saved = false;
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        saved = WriteFile(file, &header, sizeof header, &written, NULL)
+                && WriteFile(file, &info.bmiHeader, sizeof info.bmiHeader, &written, NULL)
+                && WriteFile(file, bits, size, &written, NULL);
+        CloseHandle(file);
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    std::printf("%s %s\n", saved ? "saved" : "could not save", path);
+    return saved;
+}
+
+RECT WindowArea(HWND window)
+{
+    RECT r;
+    GetWindowRect(window, &r);
+    return r;
+}
+
+RECT Union(RECT a, RECT b)
+{
+    RECT r;
+    UnionRect(&r, &a, &b);
+    return r;
+}
+
+HWND OwnedBox(DWORD processId, HWND owner)
+{
+    for (int i = 0; i < 100; ++i) {
+        HWND box = FindProcessDialog(processId, "Set Keys", 0);
+        while (box != NULL && GetWindow(box, GW_OWNER) != owner) {
+            box = FindWindowExA(NULL, box, "#32770", "Set Keys");
+        }
+        if (box != NULL) {
+            return box;
+        }
+        Sleep(50);
+    }
+    return NULL;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    char folder[MAX_PATH] = ".";
+    TakeMirellePathArgument(argc, argv);
+    TakePathArgument(argc, argv, "--out", folder, MAX_PATH);
+
+    RemoveSettingsKey();
+    MirelleProcess mirelle = {};
+    if (!StartMirelle(&mirelle, SW_SHOWNORMAL)) {
+        std::printf("mirelle.exe did not start\n");
+        return 1;
+    }
+    DWORD pid = mirelle.info.dwProcessId;
+    SetForegroundWindow(mirelle.mainWindow);
+    ParkMouse();
+    Sleep(700);
+    bool ok = SaveScreen(WindowArea(mirelle.mainWindow), folder, "main-window.bmp");
+
+    // Set Keys with the question that a letter key brings up.
+    ClickControl(GetDlgItem(mirelle.mainWindow, IDC_MAIN_SET_KEYS));
+    HWND setKeys = FindProcessDialog(pid, "Set Keys", 5000);
+    if (setKeys != NULL) {
+        ClickControl(GetDlgItem(setKeys, IDC_SETKEYS_MUTE));
+        Tap('A');
+        ClickControl(GetDlgItem(setKeys, IDOK));
+        HWND box = OwnedBox(pid, setKeys);
+        ParkMouse();
+        Sleep(500);
+        ok = SaveScreen(Union(WindowArea(setKeys), box != NULL ? WindowArea(box) : WindowArea(setKeys)), folder,
+                        "set-keys.bmp")
+             && box != NULL && ok;
+        if (box != NULL) {
+            ClickControl(GetDlgItem(box, IDNO));
+        }
+        ClickControl(GetDlgItem(setKeys, IDCANCEL));
+    } else {
+        ok = false;
+    }
+
+    ClickControl(GetDlgItem(mirelle.mainWindow, IDC_MAIN_ABOUT));
+    HWND about = FindProcessDialog(pid, "About Mirelle", 5000);
+    if (about != NULL) {
+        ParkMouse();
+        Sleep(500);
+        ok = SaveScreen(WindowArea(about), folder, "about.bmp") && ok;
+        ClickControl(GetDlgItem(about, IDOK));
+    } else {
+        ok = false;
+    }
+
+    StopMirelle(&mirelle);
+    RemoveSettingsKey();
+    return ok ? 0 : 1;
+}
