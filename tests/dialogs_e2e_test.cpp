@@ -14,6 +14,7 @@
 #include "res/resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/stand_in_player.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
@@ -40,51 +41,6 @@ bool WaitFor(Condition condition, DWORD milliseconds = 3000)
         Sleep(20);
     }
     return true;
-}
-
-void SendKey(BYTE vk, bool up)
-{
-    INPUT input = {};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = vk;
-    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-    SendInput(1, &input, sizeof input);
-    Sleep(30);
-}
-
-void Tap(BYTE vk)
-{
-    SendKey(vk, false);
-    SendKey(vk, true);
-}
-
-void MoveMouseTo(int x, int y)
-{
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dx = (x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
-    input.mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
-    Sleep(50);
-}
-
-void ClickAt(int x, int y)
-{
-    MoveMouseTo(x, y);
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, input, sizeof input[0]);
-    Sleep(100);
-}
-
-void ClickControl(HWND control)
-{
-    RECT r;
-    GetWindowRect(control, &r);
-    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
 }
 
 DWORD ThreadOf(HWND window)
@@ -131,20 +87,6 @@ int LinkPixelsIn(HWND window)
     }
     ReleaseDC(NULL, screen);
     return count;
-}
-
-std::string StoredKeys()
-{
-    BYTE data[64];
-    DWORD type = 0, size = sizeof data;
-    if (!ReadSettingsValue("VK", &type, data, &size)) {
-        return "(none)";
-    }
-    std::string bytes;
-    for (DWORD i = 0; i < size; ++i) {
-        bytes += std::to_string(data[i]) + (i + 1 < size ? "," : "");
-    }
-    return bytes;
 }
 
 class DialogsE2ETest : public testing::Test {
@@ -261,7 +203,7 @@ TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
     }
     ClickControl(GetDlgItem(dialog, IDCANCEL));
     EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    EXPECT_EQ("65,3,112,1,172,0", StoredKeys());  // Cancel kept what was stored
+    EXPECT_EQ("65,3,112,1,172,0", StoredKeysText());  // Cancel kept what was stored
 }
 
 TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
@@ -285,7 +227,7 @@ TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
     EXPECT_TRUE(WaitFor([&] { return FocusIn(dialog) == mute; }));
     EXPECT_TRUE(WholeTextSelected(mute));
-    EXPECT_EQ("(none)", StoredKeys());
+    EXPECT_EQ("(none)", StoredKeysText());
 
     // Yes: the other two are command keys and ask nothing; all six bytes go.
     ClickControl(GetDlgItem(dialog, IDOK));
@@ -293,7 +235,7 @@ TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
     ASSERT_NE(nullptr, box);
     ClickControl(GetDlgItem(box, IDYES));
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    EXPECT_EQ("65,0,171,0,172,0", StoredKeys());
+    EXPECT_EQ("65,0,171,0,172,0", StoredKeysText());
     EXPECT_TRUE(WaitFor([&] {
         return ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS).find("The A, Favorites, and Home keys") == 0;
     }));
@@ -325,7 +267,7 @@ TEST_F(DialogsE2ETest, WhileSetKeysIsOpenBoundKeysReachTheFieldNotThePlayer)
     // Cancel: memory, registry and status line as they were; R still raises.
     ClickControl(GetDlgItem(dialog, IDCANCEL));
     ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
-    EXPECT_EQ("170,0,171,0,82,0", StoredKeys());
+    EXPECT_EQ("170,0,171,0,82,0", StoredKeysText());
     Tap('R');
     EXPECT_TRUE(PumpUntilLogged(&player_, 2, 3000));
     EXPECT_EQ(WPARAM(VK_F10), player_.log[0].wParam);

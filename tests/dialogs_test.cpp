@@ -102,20 +102,6 @@ POINT CentreOf(HWND window)
     return p;
 }
 
-std::string StoredKeys()
-{
-    BYTE data[64];
-    DWORD type = 0, size = sizeof data;
-    if (!ReadSettingsValue("VK", &type, data, &size)) {
-        return "(none)";
-    }
-    std::string bytes;
-    for (DWORD i = 0; i < size; ++i) {
-        bytes += std::to_string(data[i]) + (i + 1 < size ? "," : "");
-    }
-    return (type == REG_BINARY ? "binary:" : "other:") + bytes;
-}
-
 } // namespace
 
 // --- Set Keys ----------------------------------------------------------------
@@ -193,7 +179,7 @@ TEST_F(DialogTest, CaptureFieldsTakeKeysWithShiftAndControl)
     });
     // Cancel: nothing of it was kept.
     EXPECT_EQ(0, std::memcmp(&KeyBindings, &DefaultKeyBindings, 6));
-    EXPECT_EQ("(none)", StoredKeys());
+    EXPECT_EQ("(none)", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
@@ -215,7 +201,7 @@ TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
         HWND mute = GetDlgItem(dialog, IDC_SETKEYS_MUTE);
         EXPECT_EQ(mute, FocusOf(thread));
         EXPECT_TRUE(WholeTextSelected(mute));
-        EXPECT_EQ("(none)", StoredKeys());
+        EXPECT_EQ("(none)", StoredKeysText(true));
 
         // Yes goes on to Lower, which asks too; No there refocuses Lower.
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
@@ -234,7 +220,7 @@ TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
     });
     EXPECT_EQ(2, run.result);
     EXPECT_EQ('A', KeyBindings.binding[0].vk);
-    EXPECT_EQ("(none)", StoredKeys());
+    EXPECT_EQ("(none)", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
@@ -257,7 +243,7 @@ TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
     EXPECT_EQ(1, run.result);
     const BYTE expected[6] = { 'M', 2, 0xAB, 0, VK_VOLUME_UP, 0 };
     EXPECT_EQ(0, std::memcmp(&KeyBindings, expected, 6));
-    EXPECT_EQ("binary:77,2,171,0,175,0", StoredKeys());
+    EXPECT_EQ("binary:77,2,171,0,175,0", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, EnterRightAfterOpeningKeepsTheDefaults)
@@ -267,7 +253,7 @@ TEST_F(DialogTest, EnterRightAfterOpeningKeepsTheDefaults)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(1, run.result);
-    EXPECT_EQ("binary:170,0,171,0,172,0", StoredKeys());
+    EXPECT_EQ("binary:170,0,171,0,172,0", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, AFieldWithoutAKeyIsRefusedWithoutAQuestion)
@@ -282,7 +268,7 @@ TEST_F(DialogTest, AFieldWithoutAKeyIsRefusedWithoutAQuestion)
         EXPECT_TRUE(WholeTextSelected(GetDlgItem(dialog, IDC_SETKEYS_LOWER)));
     });
     EXPECT_EQ(2, run.result);
-    EXPECT_EQ("(none)", StoredKeys());
+    EXPECT_EQ("(none)", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, StoredOddMaskIsKeptInAnUntouchedField)
@@ -293,7 +279,7 @@ TEST_F(DialogTest, StoredOddMaskIsKeptInAnUntouchedField)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(1, run.result);
-    EXPECT_EQ("binary:173,132,171,0,172,0", StoredKeys());
+    EXPECT_EQ("binary:173,132,171,0,172,0", StoredKeysText(true));
 }
 
 namespace {

@@ -66,3 +66,9 @@ void StopKeyObserver(KeyObserver* observer)
     }
     ActiveObserver = NULL;
 }
+
+bool SawInjectedPress(const KeyObserver& observer, BYTE vk)
+{
+    return observer.count == 2 && observer.keys[0].vk == vk && !observer.keys[0].up && observer.keys[0].injected
+        && observer.keys[1].vk == vk && observer.keys[1].up && observer.keys[1].injected;
+}

@@ -33,6 +33,9 @@ struct KeyObserver {
 };
 
 bool StartKeyObserver(KeyObserver* observer);
+
+// Whether the observer saw exactly one injected press of vk: down, then up.
+bool SawInjectedPress(const KeyObserver& observer, BYTE vk);
 void StopKeyObserver(KeyObserver* observer);
 
 #endif

@@ -195,3 +195,20 @@ bool ReadSettingsValue(const char* name, DWORD* type, BYTE* data, DWORD* size)
     RegCloseKey(key);
     return result == ERROR_SUCCESS;
 }
+
+std::string StoredKeysText(bool withType)
+{
+    BYTE data[64];
+    DWORD type = 0, size = sizeof data;
+    if (!ReadSettingsValue("VK", &type, data, &size)) {
+        return "(none)";
+    }
+    std::string bytes;
+    for (DWORD i = 0; i < size; ++i) {
+        bytes += std::to_string(data[i]) + (i + 1 < size ? "," : "");
+    }
+    if (!withType) {
+        return bytes;
+    }
+    return (type == REG_BINARY ? "binary:" : "other:") + bytes;
+}

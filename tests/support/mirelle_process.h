@@ -64,4 +64,8 @@ void RemoveSettingsKey();
 bool WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size);
 bool ReadSettingsValue(const char* name, DWORD* type, BYTE* data, DWORD* size);
 
+// The stored VK value as decimal bytes ("170,0,171,0,172,0"), prefixed with
+// "binary:" or "other:" when the type is asked for; "(none)" when absent.
+std::string StoredKeysText(bool withType = false);
+
 #endif

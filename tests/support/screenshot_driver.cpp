@@ -9,42 +9,20 @@
 
 #include "res/resource.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
-void Tap(BYTE vk)
-{
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_KEYBOARD;
-    input[0].ki.wVk = input[1].ki.wVk = vk;
-    input[1].ki.dwFlags = KEYEVENTF_KEYUP;
-    SendInput(2, input, sizeof input[0]);
-    Sleep(100);
-}
-
-void ClickControl(HWND control)
-{
-    RECT r;
-    GetWindowRect(control, &r);
-    INPUT input[3] = {};
-    for (INPUT& i : input) {
-        i.type = INPUT_MOUSE;
-    }
-    input[0].mi.dx = ((r.left + r.right) / 2 * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
-    input[0].mi.dy = ((r.top + r.bottom) / 2 * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(3, input, sizeof input[0]);
-    Sleep(300);
-}
-
 void ParkMouse()
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    SendInput(1, &input, sizeof input);
+    MoveMouseTo(0, 0);
+    Sleep(200);
+}
+
+// A click, then time for the program to take the focus or open a window.
+void ClickAndSettle(HWND control)
+{
+    ClickControl(control);
     Sleep(200);
 }
 
@@ -141,12 +119,12 @@ int main(int argc, char** argv)
     bool ok = SaveScreen(WindowArea(mirelle.mainWindow), folder, "main-window.bmp");
 
     // Set Keys with the question that a letter key brings up.
-    ClickControl(GetDlgItem(mirelle.mainWindow, IDC_MAIN_SET_KEYS));
+    ClickAndSettle(GetDlgItem(mirelle.mainWindow, IDC_MAIN_SET_KEYS));
     HWND setKeys = FindProcessDialog(pid, "Set Keys", 5000);
     if (setKeys != NULL) {
-        ClickControl(GetDlgItem(setKeys, IDC_SETKEYS_MUTE));
+        ClickAndSettle(GetDlgItem(setKeys, IDC_SETKEYS_MUTE));
         Tap('A');
-        ClickControl(GetDlgItem(setKeys, IDOK));
+        ClickAndSettle(GetDlgItem(setKeys, IDOK));
         HWND box = OwnedBox(pid, setKeys);
         ParkMouse();
         Sleep(500);
@@ -154,20 +132,20 @@ int main(int argc, char** argv)
                         "set-keys.bmp")
              && box != NULL && ok;
         if (box != NULL) {
-            ClickControl(GetDlgItem(box, IDNO));
+            ClickAndSettle(GetDlgItem(box, IDNO));
         }
-        ClickControl(GetDlgItem(setKeys, IDCANCEL));
+        ClickAndSettle(GetDlgItem(setKeys, IDCANCEL));
     } else {
         ok = false;
     }
 
-    ClickControl(GetDlgItem(mirelle.mainWindow, IDC_MAIN_ABOUT));
+    ClickAndSettle(GetDlgItem(mirelle.mainWindow, IDC_MAIN_ABOUT));
     HWND about = FindProcessDialog(pid, "About Mirelle", 5000);
     if (about != NULL) {
         ParkMouse();
         Sleep(500);
         ok = SaveScreen(WindowArea(about), folder, "about.bmp") && ok;
-        ClickControl(GetDlgItem(about, IDOK));
+        ClickAndSettle(GetDlgItem(about, IDOK));
     } else {
         ok = false;
     }

@@ -1,0 +1,16 @@
+// A person at the keyboard and mouse, through SendInput: key taps, pointer
+// moves and clicks at screen positions.  Each step waits a moment so the
+// program under test can react before the next one.
+#ifndef MIRELLE_TESTS_USER_INPUT_H
+#define MIRELLE_TESTS_USER_INPUT_H
+
+#include <windows.h>
+
+void SendKey(BYTE vk, bool up);
+void Tap(BYTE vk);
+void MoveMouseTo(int x, int y);
+void ClickAt(int x, int y);
+// Clicks the middle of a window (of any process).
+void ClickControl(HWND control);
+
+#endif
