@@ -1,9 +1,84 @@
 #!/bin/bash
-# Builds the 64-bit programs and runs the benchmarks under Wine.
+# Builds both architectures, runs the benchmarks under Wine (64-bit) and
+# prints one Markdown table: the hook's overhead and the latency of a bound
+# key, start-up time and memory of the real program next to a minimal dialog,
+# and the program's size and imported DLLs.  Adds nothing to the tests.
+#   scripts/bench.sh [--events=<n>] [--presses=<n>] [--runs=<n>]
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
+
+events=20000
+presses=1000
+runs=15
+for argument in "$@"; do
+    case "$argument" in
+        --events=*) events=${argument#*=} ;;
+        --presses=*) presses=${argument#*=} ;;
+        --runs=*) runs=${argument#*=} ;;
+        *) echo "usage: $0 [--events=<n>] [--presses=<n>] [--runs=<n>]" >&2; exit 2 ;;
+    esac
+done
+
 mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" "${MIRELLE_RUN_PACKAGES[@]}"
-mirelle_build x64 >/dev/null
+for arch in x86 x64; do
+    log="$MIRELLE_ROOT/build/bench-build-$arch.log"
+    mkdir -p "$MIRELLE_ROOT/build"
+    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog >"$log" 2>&1; then
+        tail -n 40 "$log" >&2
+        echo "The $arch build failed; the whole log is $log" >&2
+        exit 1
+    fi
+done
+
+x64="$MIRELLE_ROOT/build/x64"
+x86="$MIRELLE_ROOT/build/x86"
+
 unset DISPLAY
-export WINEPREFIX="$MIRELLE_ROOT/build/x64/wineprefix"
-"$MIRELLE_ROOT/scripts/wine-run" "$MIRELLE_ROOT/build/x64/bench/hook_benchmark.exe" "$@"
+export WINEPREFIX="$x64/wineprefix"
+# One persistent wineserver for the run, so that each process start measures
+# the program and not the server's start; stopped again at the end, with
+# every Wine process of the prefix.
+"$MIRELLE_ROOT/scripts/wine-server" up
+trap '"$MIRELLE_ROOT/scripts/wine-server" down' EXIT
+
+# run_bench <program> <arguments...>: the program's table rows; anything else
+# it prints means a failure, shown with its exit status.
+run_bench() {
+    local output status=0
+    output=$("$MIRELLE_ROOT/scripts/wine-run" "$@" 2>&1) || status=$?
+    if [ "$status" -ne 0 ] || grep -qv '^|' <<<"$output"; then
+        echo "$(basename "$1") failed (exit status $status):" >&2
+        echo "$output" >&2
+        exit 1
+    fi
+    echo "$output"
+}
+
+hook_rows=$(run_bench "$x64/bench/hook_benchmark.exe" --events="$events" --presses="$presses" \
+    --mirelle="$x64/mirelle.exe")
+startup_rows=$(run_bench "$x64/bench/startup_benchmark.exe" --mirelle="$x64/mirelle.exe" \
+    --minimal="$x64/bench/minimal_dialog.exe" --runs="$runs")
+
+kib() {
+    local bytes
+    bytes=$(stat -c %s "$1")
+    awk -v b="$bytes" 'BEGIN { printf "%.1f KiB (%d bytes)", b / 1024, b }'
+}
+
+dlls() {
+    x86_64-w64-mingw32-objdump -p "$1" | awk '/DLL Name:/ { print $3 }' | paste -sd, - | sed 's/,/, /g'
+}
+
+cpu=$(awk -F': ' '/^model name/ { print $2; exit }' /proc/cpuinfo)
+cat <<EOF
+| Figure | Mirelle | Reference | Comparison |
+|---|---|---|---|
+| Date | $(date -u '+%Y-%m-%d %H:%M UTC') | | |
+| Machine | $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores, $(wine --version 2>/dev/null) | | |
+$hook_rows
+$startup_rows
+| mirelle.exe file size, x64 | $(kib "$x64/mirelle.exe") | minimal_dialog.exe: $(kib "$x64/bench/minimal_dialog.exe") | |
+| mirelle.exe file size, x86 | $(kib "$x86/mirelle.exe") | minimal_dialog.exe: $(kib "$x86/bench/minimal_dialog.exe") | |
+| Imported DLLs of mirelle.exe, x64 | $(dlls "$x64/mirelle.exe") | minimal_dialog.exe: $(dlls "$x64/bench/minimal_dialog.exe") | |
+| Imported DLLs of mirelle.exe, x86 | $(dlls "$x86/mirelle.exe") | minimal_dialog.exe: $(dlls "$x86/bench/minimal_dialog.exe") | |
+EOF

@@ -25,14 +25,19 @@ mirelle_install_packages() {
 MIRELLE_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest)
 MIRELLE_RUN_PACKAGES=(wine wine64 fonts-wine xvfb x11-utils imagemagick)
 
-# mirelle_build <x64|x86>: configures and builds one architecture.
+# mirelle_build <x64|x86> [targets...]: configures one architecture and
+# builds everything, or only the given targets.
 mirelle_build() {
     local arch=$1 toolchain
+    local targets=()
+    if [ $# -gt 1 ]; then
+        targets=(--target "${@:2}")
+    fi
     case "$arch" in
         x64) toolchain=mingw-w64-x86_64 ;;
         x86) toolchain=mingw-w64-i686 ;;
     esac
     cmake -S "$MIRELLE_ROOT" -B "$MIRELLE_ROOT/build/$arch" \
         -DCMAKE_TOOLCHAIN_FILE="$MIRELLE_ROOT/cmake/$toolchain.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$MIRELLE_ROOT/build/$arch" -j "$(nproc)"
+    cmake --build "$MIRELLE_ROOT/build/$arch" -j "$(nproc)" "${targets[@]}"
 }

@@ -1,0 +1,226 @@
+#include "bench/bench_support.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const DWORD VisibleTimeoutMs = 20000;
+const DWORD ExitTimeoutMs = 10000;
+
+struct DialogSearch {
+    DWORD processId;
+    const char* title;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogProc(HWND window, LPARAM parameter)
+{
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->processId) {
+        return TRUE;
+    }
+    char windowClass[16];
+    char title[64];
+    GetClassNameA(window, windowClass, sizeof windowClass);
+    GetWindowTextA(window, title, sizeof title);
+    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindProcessDialog(DWORD processId, const char* title)
+{
+    DialogSearch search = { processId, title, NULL };
+    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+void CloseProgramHandles(DialogProgram* program)
+{
+    CloseHandle(program->info.hThread);
+    CloseHandle(program->info.hProcess);
+    std::memset(&program->info, 0, sizeof program->info);
+    program->window = NULL;
+}
+
+const char* FindArgument(int argc, char** argv, const char* name)
+{
+    size_t length = std::strlen(name);
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], name, length) == 0 && argv[i][length] == '=') {
+            return argv[i] + length + 1;
+        }
+    }
+    return NULL;
+}
+
+} // namespace
+
+bool WaitPumping(HANDLE handle, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        DWORD left = elapsed < milliseconds ? milliseconds - elapsed : 0;
+        DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (result != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+double Now()
+{
+    static LARGE_INTEGER frequency = {};
+    if (frequency.QuadPart == 0) {
+        QueryPerformanceFrequency(&frequency);
+    }
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    size_t middle = values.size() / 2;
+    return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2.0;
+}
+
+double Percentile(std::vector<double> values, double percent)
+{
+    if (values.empty()) {
+        return 0.0;
+    }
+    std::sort(values.begin(), values.end());
+    size_t rank = static_cast<size_t>(std::ceil(percent / 100.0 * static_cast<double>(values.size())));
+    if (rank < 1) {
+        rank = 1;
+    }
+    return values[std::min(rank, values.size()) - 1];
+}
+
+bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity)
+{
+    const char* path = FindArgument(argc, argv, name);
+    if (path == NULL || capacity < 3) {
+        return false;
+    }
+    if (path[0] == '/') {
+        // Wine maps the Unix root to drive Z:.
+        lstrcpynA(out, "Z:", capacity);
+        lstrcpynA(out + 2, path, capacity - 2);
+        for (char* c = out; *c != '\0'; ++c) {
+            if (*c == '/') {
+                *c = '\\';
+            }
+        }
+    } else {
+        lstrcpynA(out, path, capacity);
+    }
+    return true;
+}
+
+int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
+{
+    const char* value = FindArgument(argc, argv, name);
+    return value != NULL ? std::atoi(value) : fallback;
+}
+
+double StartDialogProgram(DialogProgram* program, const char* path, const char* title)
+{
+    std::memset(program, 0, sizeof *program);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    char commandLine[MAX_PATH + 2];
+    lstrcpynA(commandLine, path, MAX_PATH);
+
+    double start = Now();
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &program->info)) {
+        PrintError("could not start %s, error %lu", path, GetLastError());
+        return -1.0;
+    }
+    for (;;) {
+        HWND window = FindProcessDialog(program->info.dwProcessId, title);
+        if (window != NULL && IsWindowVisible(window)) {
+            double seconds = Now() - start;
+            program->window = window;
+            return seconds;
+        }
+        if (WaitPumping(program->info.hProcess, 1)) {
+            DWORD code = 0;
+            GetExitCodeProcess(program->info.hProcess, &code);
+            PrintError("%s ended with code %lu before its window showed", path, code);
+            CloseProgramHandles(program);
+            return -1.0;
+        }
+        if ((Now() - start) * 1000.0 > VisibleTimeoutMs) {
+            PrintError("%s showed no visible \"%s\" window within %lu ms", path, title, VisibleTimeoutMs);
+            TerminateProcess(program->info.hProcess, 99);
+            WaitForSingleObject(program->info.hProcess, ExitTimeoutMs);
+            CloseProgramHandles(program);
+            return -1.0;
+        }
+    }
+}
+
+bool StopDialogProgram(DialogProgram* program)
+{
+    if (program->info.hProcess == NULL) {
+        return true;
+    }
+    PostMessageA(program->window, WM_COMMAND, IDOK, 0);
+    bool ended = WaitPumping(program->info.hProcess, ExitTimeoutMs);
+    if (!ended) {
+        PrintError("the program did not end within %lu ms after Exit; killed", ExitTimeoutMs);
+        TerminateProcess(program->info.hProcess, 99);
+        WaitForSingleObject(program->info.hProcess, ExitTimeoutMs);
+    } else {
+        DWORD code = 0;
+        GetExitCodeProcess(program->info.hProcess, &code);
+        if (code != 0) {
+            PrintError("the program ended with code %lu after Exit", code);
+            ended = false;
+        }
+    }
+    CloseProgramHandles(program);
+    return ended;
+}
+
+void PrintRow(const char* figure, const char* mirelle, const char* reference, const char* result)
+{
+    std::printf("| %s | %s | %s | %s |\n", figure, mirelle, reference, result);
+    std::fflush(stdout);
+}
+
+void PrintError(const char* format, ...)
+{
+    std::printf("error: ");
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::printf("\n");
+    std::fflush(stdout);
+}

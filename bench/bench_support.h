@@ -1,0 +1,58 @@
+// What the benchmark programs share: a clock, order statistics, Unix-to-Wine
+// paths, starting a dialog program and timing it until its window shows, and
+// the rows of the one table that scripts/bench.sh prints.
+#ifndef MIRELLE_BENCH_SUPPORT_H
+#define MIRELLE_BENCH_SUPPORT_H
+
+#include <windows.h>
+
+#include <cstdio>
+#include <vector>
+
+// Seconds on the performance counter, which every thread and process of the
+// machine shares.
+double Now();
+
+double Median(std::vector<double> values);
+
+// The nearest-rank percentile (0 < percent <= 100) of the values.
+double Percentile(std::vector<double> values, double percent);
+
+// Finds "<name>=<path>" in argv and stores the path in Windows form (a Unix
+// path becomes Wine's Z: form).
+bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity);
+
+// Finds "<name>=<number>" in argv; `fallback` when it is absent.
+int TakeIntArgument(int argc, char** argv, const char* name, int fallback);
+
+// Waits for the handle while dispatching this thread's messages, so that a
+// program being started or stopped is never stuck sending a message to a
+// window of this thread.  Returns whether the handle was signalled in time.
+bool WaitPumping(HANDLE handle, DWORD milliseconds);
+
+// A dialog program started by a benchmark: its process and its main window.
+struct DialogProgram {
+    PROCESS_INFORMATION info;
+    HWND window;
+};
+
+// Starts the program shown normally and waits, polling every millisecond,
+// until its top-level "#32770" window titled `title` is visible.  Returns the
+// seconds from CreateProcess to that moment, or a negative number when the
+// program could not start, ended early or showed nothing within 20 s (it is
+// then killed).
+double StartDialogProgram(DialogProgram* program, const char* path, const char* title);
+
+// Ends the program the way its user would (WM_COMMAND IDOK to its window) and
+// waits for the process.  Kills it when it does not end within 10 s; returns
+// whether it ended by itself with exit code 0.
+bool StopDialogProgram(DialogProgram* program);
+
+// One row of the table: a figure, Mirelle's value, the reference beside it,
+// and the comparison.  Texts are printed as they are.
+void PrintRow(const char* figure, const char* mirelle, const char* reference, const char* result);
+
+// A line that scripts/bench.sh shows as a failure.
+void PrintError(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)));
+
+#endif

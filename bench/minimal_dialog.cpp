@@ -1,0 +1,51 @@
+// The reference for Mirelle's start-up: a modeless dialog from a resource
+// template, created hidden, shown with the start's show command, and run by
+// a plain dialog message loop until Exit.  Same compiler flags and static
+// linking as Mirelle.
+#include <windows.h>
+
+#include "bench/minimal_dialog_ids.h"
+
+namespace {
+
+HWND DialogWindow = NULL;
+
+INT_PTR CALLBACK MinimalDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(window);
+        }
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case WM_DESTROY:
+        DialogWindow = NULL;
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int showCommand)
+{
+    DialogWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MINIMAL), NULL, MinimalDialogProc, 0);
+    if (DialogWindow == NULL) {
+        return 1;
+    }
+    ShowWindow(DialogWindow, showCommand);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (DialogWindow != NULL && IsDialogMessageA(DialogWindow, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return 0;
+}
