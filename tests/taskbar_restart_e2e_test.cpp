@@ -1,0 +1,178 @@
+// The shell's taskbar created anew while the real mirelle.exe lives behind its
+// notification icon.  A restarting shell has lost every icon and broadcasts
+// "TaskbarCreated"; the program must put its icon back, and the icon must
+// still bring the window back.  Wine's notification area exists only with an
+// X display, so this program runs on Xvfb (scripts/wine-run-x11).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "res/resource.h"
+#include "tests/support/mirelle_process.h"
+
+namespace {
+
+// Dispatches this thread's messages until the condition holds; false if it
+// does not within the time.
+template <typename Condition>
+bool WaitFor(Condition condition, DWORD milliseconds = 5000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&msg);
+        }
+        if (condition()) {
+            return true;
+        }
+        if (GetTickCount() - start >= milliseconds) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+NOTIFYICONDATAA IconOf(HWND window)
+{
+    NOTIFYICONDATAA data;
+    std::memset(&data, 0, sizeof data);
+    data.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    data.hWnd = window;
+    data.uID = 0;
+    return data;
+}
+
+// Whether the notification area holds the window's icon: changing nothing
+// about an icon succeeds only for an icon it has.
+bool IconShown(HWND window)
+{
+    NOTIFYICONDATAA probe = IconOf(window);
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
+// What a new taskbar does: tell every top-level window that it exists.
+void BroadcastTaskbarCreated()
+{
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutA(HWND_BROADCAST, RegisterWindowMessageA("TaskbarCreated"), 0, 0, SMTO_ABORTIFHUNG, 5000,
+                        &ignored);
+}
+
+// Wine shows the icons in a small window of its own when no desktop shell
+// hosts them.  With a single icon, that icon is the first, at the top left
+// of the window's client area; its centre on the screen.
+bool FindOnlyIcon(POINT* icon)
+{
+    HWND tray = NULL;
+    if (!WaitFor([&] {
+            tray = FindWindowA("__winex11_standalone_tray", NULL);
+            return tray != NULL && IsWindowVisible(tray);
+        })) {
+        return false;
+    }
+    icon->x = GetSystemMetrics(SM_CXSMICON) / 2 + 2;
+    icon->y = GetSystemMetrics(SM_CYSMICON) / 2 + 2;
+    ClientToScreen(tray, icon);
+    return true;
+}
+
+// A real left click at a point of the screen.
+UINT ClickAt(POINT point)
+{
+    INPUT input[3] = {};
+    for (INPUT& one : input) {
+        one.type = INPUT_MOUSE;
+        one.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+        one.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    }
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+    return SendInput(3, input, sizeof(INPUT));
+}
+
+class TaskbarRestartTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        RemoveSettingsKey();
+        std::memset(&mirelle_, 0, sizeof mirelle_);
+        ASSERT_TRUE(FindWindowA("Shell_TrayWnd", NULL) != NULL) << "no notification area: is there an X display?";
+    }
+
+    void TearDown() override
+    {
+        StopMirelle(&mirelle_);
+        RemoveSettingsKey();
+    }
+
+    MirelleProcess mirelle_;
+};
+
+} // namespace
+
+TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow)
+{
+    DWORD on = 1;
+    ASSERT_TRUE(WriteSettingsValue("TrayMinimize", REG_DWORD, &on, sizeof on));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWMINNOACTIVE));
+    HWND window = mirelle_.mainWindow;
+    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon of a minimized start";
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    // The shell goes away and with it the icon, as a crashed shell's would.
+    NOTIFYICONDATAA lost = IconOf(window);
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    ASSERT_FALSE(IconShown(window));
+
+    BroadcastTaskbarCreated();
+    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon did not come back";
+    EXPECT_FALSE(IsWindowVisible(window)) << "the window stays where it was, behind the icon";
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+
+    POINT icon;
+    ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
+    ASSERT_EQ(3u, ClickAt(icon));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; })) << "the click did not show the window";
+
+    // Another new taskbar while the window is shown: the icon is back
+    // again, and after the Minimize command has hidden the window, a click
+    // on it shows the window once more.
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+    BroadcastTaskbarCreated();
+    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon did not come back the second time";
+    EXPECT_TRUE(IsWindowVisible(window));
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_FALSE(IsWindowVisible(window));
+    ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
+    ASSERT_EQ(3u, ClickAt(icon));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }))
+        << "the second click did not show the window";
+
+    ClickButton(window, IDOK);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 10000));
+    EXPECT_FALSE(IconShown(window)) << "the icon outlived the program";
+}
+
+TEST_F(TaskbarRestartTest, WithoutTheTrayModeANewTaskbarGetsNoIcon)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    HWND window = mirelle_.mainWindow;
+    EXPECT_FALSE(IconShown(window));
+    BroadcastTaskbarCreated();
+    // The broadcast is sent, not posted: the program has handled it by now.
+    EXPECT_FALSE(IconShown(window));
+    EXPECT_TRUE(IsWindowVisible(window));
+    ClickButton(window, IDOK);
+    EXPECT_EQ(0u, WaitForExit(&mirelle_, 10000));
+}
+
+int main(int argc, char** argv)
+{
+    TakeMirellePathArgument(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
