@@ -134,7 +134,7 @@ protected:
         do {
             HWND box = FindWindowExA(NULL, NULL, "#32770", "Set Keys");
             while (box != NULL) {
-                if (box != dialog && GetWindow(box, GW_OWNER) == dialog) {
+                if (box != dialog && GetWindow(box, GW_OWNER) == dialog && IsWindowVisible(box)) {
                     return box;
                 }
                 box = FindWindowExA(NULL, box, "#32770", "Set Keys");

@@ -210,45 +210,85 @@ void CALLBACK ShowEventProc(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG
 
 } // namespace
 
-TEST_F(MirelleTest, ASecondStartDefersToTheFirstAndEnds)
+// Starts a second instance with the first one behind the driver's own
+// window, and reports whether the second ended with code 0 without ever
+// showing a window, and where the foreground went.
+struct SecondStart {
+    DWORD exitCode;
+    int shownWindows;
+    bool foregroundSettled;  // the driver's window held the foreground first
+    HWND foreground;
+};
+
+SecondStart StartSecondInstance(MirelleProcess* second, HWND front)
 {
-    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
-    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    SecondStart result = { STILL_ACTIVE, 0, false, NULL };
+    // Activations are carried out asynchronously by each window's thread:
+    // wait until the first instance's own start-up activation has settled
+    // and the driver's window holds the foreground.
+    for (int i = 0; i < 20 && !result.foregroundSettled; ++i) {
+        SetForegroundWindow(front);
+        PumpMessagesFor(100);
+        result.foregroundSettled = GetForegroundWindow() == front;
+        if (result.foregroundSettled) {
+            PumpMessagesFor(200);
+            result.foregroundSettled = GetForegroundWindow() == front;
+        }
+    }
 
-    // Put another window in front, so the hand-over to the first instance
-    // is visible.
-    HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL,
-                                 GetModuleHandleA(NULL), NULL);
-    SetForegroundWindow(front);
-    PumpMessagesFor(100);
-    bool foregroundWorks = GetForegroundWindow() == front;
-
-    // The second instance starts suspended, so the watch on its windows is
-    // in place before it runs.
+    // Started suspended, so the watch on its windows is in place before it runs.
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
     char commandLine[MAX_PATH];
     lstrcpynA(commandLine, MirellePath(), MAX_PATH);
-    ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
-                               &second_.info));
-    WatchedProcess = second_.info.dwProcessId;
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
+                        &second->info)) {
+        return result;
+    }
+    WatchedProcess = second->info.dwProcessId;
     ShownWindowsOfWatched = 0;
     HWINEVENTHOOK watch = SetWinEventHook(EVENT_OBJECT_SHOW, EVENT_OBJECT_SHOW, NULL, ShowEventProc,
                                           WatchedProcess, 0, WINEVENT_OUTOFCONTEXT);
-    ResumeThread(second_.info.hThread);
+    ResumeThread(second->info.hThread);
     DWORD start = GetTickCount();
-    while (WaitForExit(&second_, 0) == STILL_ACTIVE && GetTickCount() - start < 10000) {
+    while (WaitForExit(second, 0) == STILL_ACTIVE && GetTickCount() - start < 10000) {
         PumpMessagesFor(50);
     }
     PumpMessagesFor(100);
     UnhookWinEvent(watch);
+    result.exitCode = WaitForExit(second, 0);
+    result.shownWindows = ShownWindowsOfWatched;
+    for (int i = 0; i < 50 && GetForegroundWindow() == front; ++i) {
+        PumpMessagesFor(20);
+    }
+    result.foreground = GetForegroundWindow();
+    StopMirelle(second);
+    return result;
+}
 
-    EXPECT_EQ(0u, WaitForExit(&second_, 0));
-    EXPECT_EQ(0, ShownWindowsOfWatched);
-    if (foregroundWorks) {
-        EXPECT_EQ(mirelle_.mainWindow, GetForegroundWindow());
+TEST_F(MirelleTest, ASecondStartDefersToTheFirstAndEnds)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    HWND front = CreateWindowExA(0, "STATIC", "front", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, NULL, NULL,
+                                 GetModuleHandleA(NULL), NULL);
+
+    // Under heavy load Wine now and then drops an activation requested by a
+    // process that is already exiting, so the hand-over of the foreground
+    // gets three tries; a program that never hands it over fails all three.
+    bool handedOver = false;
+    bool observable = false;
+    for (int attempt = 0; attempt < 3 && !handedOver; ++attempt) {
+        SecondStart second = StartSecondInstance(&second_, front);
+        EXPECT_EQ(0u, second.exitCode);
+        EXPECT_EQ(0, second.shownWindows);
+        observable = observable || second.foregroundSettled;
+        handedOver = second.foregroundSettled && second.foreground == mirelle_.mainWindow;
+    }
+    if (observable) {
+        EXPECT_TRUE(handedOver) << "the first instance was never brought to the foreground";
     }
     DestroyWindow(front);
 

@@ -13,6 +13,7 @@ char ProgramPath[MAX_PATH] = "mirelle.exe";
 struct DialogSearch {
     DWORD processId;
     const char* title;
+    bool mustBeVisible;
     HWND found;
 };
 
@@ -28,7 +29,8 @@ BOOL CALLBACK FindDialogProc(HWND window, LPARAM parameter)
     char title[256];
     GetClassNameA(window, windowClass, sizeof windowClass);
     GetWindowTextA(window, title, sizeof title);
-    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0) {
+    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0
+        && (!search->mustBeVisible || IsWindowVisible(window))) {
         search->found = window;
         return FALSE;
     }
@@ -80,11 +82,11 @@ void TakeMirellePathArgument(int argc, char** argv)
     TakePathArgument(argc, argv, "--mirelle", ProgramPath, sizeof ProgramPath);
 }
 
-HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds)
+HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds, bool mustBeVisible)
 {
     DWORD start = GetTickCount();
     for (;;) {
-        DialogSearch search = { processId, title, NULL };
+        DialogSearch search = { processId, title, mustBeVisible, NULL };
         EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
         if (search.found != NULL || GetTickCount() - start >= milliseconds) {
             return search.found;
@@ -109,7 +111,7 @@ bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
         return false;
     }
     WaitForInputIdle(process->info.hProcess, 10000);
-    process->mainWindow = FindProcessDialog(process->info.dwProcessId, "Mirelle", 10000);
+    process->mainWindow = FindProcessDialog(process->info.dwProcessId, "Mirelle", 10000, false);
     return process->mainWindow != NULL;
 }
 

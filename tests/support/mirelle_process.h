@@ -45,8 +45,10 @@ DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds);
 void StopMirelle(MirelleProcess* process);
 
 // The top-level "#32770" window titled `title` that belongs to the process,
-// or null; polled for up to `milliseconds`.
-HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds);
+// or null; polled for up to `milliseconds`.  A dialog exists before its
+// WM_INITDIALOG has run and is shown only afterwards, so by default only a
+// visible one counts.
+HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds, bool mustBeVisible = true);
 
 // The text of a window or of a dialog's control (cross-process WM_GETTEXT).
 std::string WindowText(HWND window);

@@ -27,7 +27,10 @@ BOOL CALLBACK FindThreadDialogProc(HWND window, LPARAM parameter)
     for (int i = 0; i <= length; ++i) {
         title[i] = wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
     }
-    if (std::strcmp(windowClass, "#32770") == 0 && (search->title == NULL || std::strcmp(title, search->title) == 0)) {
+    // Dialogs and message boxes are shown only once their WM_INITDIALOG has
+    // run; before that their texts are not there yet.
+    if (std::strcmp(windowClass, "#32770") == 0 && IsWindowVisible(window)
+        && (search->title == NULL || std::strcmp(title, search->title) == 0)) {
         search->found = window;
         return FALSE;
     }
@@ -82,12 +85,6 @@ ModalRun RunModalWithUser(WORD templateId, DLGPROC proc, HWND owner, const char*
     ModalRun run = { -1, GetCurrentThreadId() };
     std::thread worker([&] {
         HWND dialog = WaitForThreadDialog(run.dialogThread, title, 5000);
-        // The dialog exists before its WM_INITDIALOG has run; it is shown
-        // only afterwards.
-        DWORD shown = GetTickCount();
-        while (dialog != NULL && !IsWindowVisible(dialog) && GetTickCount() - shown < 5000) {
-            Sleep(10);
-        }
         if (dialog != NULL) {
             user(dialog, run.dialogThread);
         }
