@@ -22,6 +22,7 @@
 #include "keys/key_bindings.h"
 #include "res/resource.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/soak_random.h"
 
 namespace {
 
@@ -30,33 +31,6 @@ const int ProgramRounds = 20;
 
 typedef std::vector<BYTE> Bytes;
 
-struct Random {
-    unsigned long long state;
-
-    unsigned long long Next()
-    {
-        // splitmix64
-        unsigned long long z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-
-    unsigned Below(unsigned limit) { return static_cast<unsigned>(Next() % limit); }
-    bool Chance(unsigned percent) { return Below(100) < percent; }
-};
-
-unsigned ChooseSeed()
-{
-    const char* text = std::getenv("MIRELLE_SOAK_SEED");
-    if (text != NULL && text[0] != '\0') {
-        return static_cast<unsigned>(std::strtoul(text, NULL, 0));
-    }
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<unsigned>(counter.QuadPart ^ (counter.QuadPart >> 32)) ^ GetTickCount()
-        ^ (GetCurrentProcessId() << 16);
-}
 
 bool IsStringType(DWORD type)
 {

@@ -27,49 +27,13 @@
 #include "keys/key_binding_set.h"
 #include "keys/volume_hook.h"
 #include "tests/support/stand_in_player.h"
+#include "tests/support/soak_random.h"
 
 namespace {
 
 const int SegmentCount = 40;
 const int EventsPerSegment = 500;
 
-// --- Random numbers: small and the same everywhere, so a seed repeats a run --
-
-struct Random {
-    unsigned long long state;
-
-    unsigned long long Next()
-    {
-        // splitmix64
-        unsigned long long z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-
-    // 0 to limit - 1.
-    unsigned Below(unsigned limit) { return static_cast<unsigned>(Next() % limit); }
-
-    bool Chance(unsigned percent) { return Below(100) < percent; }
-
-    template <size_t N>
-    BYTE Pick(const BYTE (&choices)[N])
-    {
-        return choices[Below(N)];
-    }
-};
-
-unsigned ChooseSeed()
-{
-    const char* text = std::getenv("MIRELLE_SOAK_SEED");
-    if (text != NULL && text[0] != '\0') {
-        return static_cast<unsigned>(std::strtoul(text, NULL, 0));
-    }
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<unsigned>(counter.QuadPart ^ (counter.QuadPart >> 32)) ^ GetTickCount()
-        ^ (GetCurrentProcessId() << 16);
-}
 
 // --- The reference model -------------------------------------------------------
 
