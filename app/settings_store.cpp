@@ -75,9 +75,8 @@ void LoadSettings()
 
 DWORD SaveKeyBindings()
 {
-    BYTE data[sizeof(KeyBindingSet)];
-    std::memcpy(data, &KeyBindings, sizeof data);
-    return SaveValue(KeyBindingsValueName, REG_BINARY, data, sizeof data);
+    return SaveValue(KeyBindingsValueName, REG_BINARY, reinterpret_cast<const BYTE*>(&KeyBindings),
+                     sizeof(KeyBindingSet));
 }
 
 DWORD SaveTrayMinimize()

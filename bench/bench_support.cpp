@@ -12,38 +12,6 @@ namespace {
 const DWORD VisibleTimeoutMs = 20000;
 const DWORD ExitTimeoutMs = 10000;
 
-struct DialogSearch {
-    DWORD processId;
-    const char* title;
-    HWND found;
-};
-
-BOOL CALLBACK FindDialogProc(HWND window, LPARAM parameter)
-{
-    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner != search->processId) {
-        return TRUE;
-    }
-    char windowClass[16];
-    char title[64];
-    GetClassNameA(window, windowClass, sizeof windowClass);
-    GetWindowTextA(window, title, sizeof title);
-    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindProcessDialog(DWORD processId, const char* title)
-{
-    DialogSearch search = { processId, title, NULL };
-    EnumWindows(FindDialogProc, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 void CloseProgramHandles(DialogProgram* program)
 {
     CloseHandle(program->info.hThread);
@@ -119,27 +87,6 @@ double Percentile(std::vector<double> values, double percent)
     return values[std::min(rank, values.size()) - 1];
 }
 
-bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity)
-{
-    const char* path = FindArgument(argc, argv, name);
-    if (path == NULL || capacity < 3) {
-        return false;
-    }
-    if (path[0] == '/') {
-        // Wine maps the Unix root to drive Z:.
-        lstrcpynA(out, "Z:", capacity);
-        lstrcpynA(out + 2, path, capacity - 2);
-        for (char* c = out; *c != '\0'; ++c) {
-            if (*c == '/') {
-                *c = '\\';
-            }
-        }
-    } else {
-        lstrcpynA(out, path, capacity);
-    }
-    return true;
-}
-
 int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
 {
     const char* value = FindArgument(argc, argv, name);
@@ -162,7 +109,7 @@ double StartDialogProgram(DialogProgram* program, const char* path, const char* 
         return -1.0;
     }
     for (;;) {
-        HWND window = FindProcessDialog(program->info.dwProcessId, title);
+        HWND window = FindProcessDialog(program->info.dwProcessId, title, 0, false);
         if (window != NULL && IsWindowVisible(window)) {
             double seconds = Now() - start;
             program->window = window;

@@ -1,5 +1,4 @@
-// What the benchmark programs share: a clock, order statistics, Unix-to-Wine
-// paths, starting a dialog program and timing it until its window shows, and
+// What the benchmark programs share: a clock, order statistics, starting a dialog program and timing it until its window shows, and
 // the rows of the one table that scripts/bench.sh prints.
 #ifndef MIRELLE_BENCH_SUPPORT_H
 #define MIRELLE_BENCH_SUPPORT_H
@@ -9,6 +8,10 @@
 #include <cstdio>
 #include <vector>
 
+// Paths from the command line and finding a program's dialog come from the
+// test helpers.
+#include "tests/support/mirelle_process.h"
+
 // Seconds on the performance counter, which every thread and process of the
 // machine shares.
 double Now();
@@ -17,10 +20,6 @@ double Median(std::vector<double> values);
 
 // The nearest-rank percentile (0 < percent <= 100) of the values.
 double Percentile(std::vector<double> values, double percent);
-
-// Finds "<name>=<path>" in argv and stores the path in Windows form (a Unix
-// path becomes Wine's Z: form).
-bool TakePathArgument(int argc, char** argv, const char* name, char* out, int capacity);
 
 // Finds "<name>=<number>" in argv; `fallback` when it is absent.
 int TakeIntArgument(int argc, char** argv, const char* name, int fallback);

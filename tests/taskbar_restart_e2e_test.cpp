@@ -11,6 +11,7 @@
 
 #include "res/resource.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/user_input.h"
 
 namespace {
 
@@ -79,21 +80,6 @@ bool FindOnlyIcon(POINT* icon)
     return true;
 }
 
-// A real left click at a point of the screen.
-UINT ClickAt(POINT point)
-{
-    INPUT input[3] = {};
-    for (INPUT& one : input) {
-        one.type = INPUT_MOUSE;
-        one.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-        one.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-    }
-    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-    return SendInput(3, input, sizeof(INPUT));
-}
-
 class TaskbarRestartTest : public testing::Test {
 protected:
     void SetUp() override
@@ -135,7 +121,7 @@ TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow
 
     POINT icon;
     ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
-    ASSERT_EQ(3u, ClickAt(icon));
+    ASSERT_EQ(3u, ClickAt(icon.x, icon.y));
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; })) << "the click did not show the window";
 
     // Another new taskbar while the window is shown: the icon is back
@@ -148,7 +134,7 @@ TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow
     SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_FALSE(IsWindowVisible(window));
     ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
-    ASSERT_EQ(3u, ClickAt(icon));
+    ASSERT_EQ(3u, ClickAt(icon.x, icon.y));
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }))
         << "the second click did not show the window";
 

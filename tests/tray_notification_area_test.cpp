@@ -8,6 +8,7 @@
 
 #include "tests/support/tray_fixture.h"
 #include "tests/support/tray_harness.h"
+#include "tests/support/user_input.h"
 #include "traybutton.h"
 
 namespace {
@@ -102,18 +103,7 @@ TEST_F(NotificationAreaTest, ClicksOnTheIconHideAndShowTheWindow)
     // The only icon is the first one, at the top left of the client area.
     POINT icon = {GetSystemMetrics(SM_CXSMICON) / 2 + 2, GetSystemMetrics(SM_CYSMICON) / 2 + 2};
     ClientToScreen(tray, &icon);
-    auto click = [&] {
-        INPUT input[3] = {};
-        for (INPUT& one : input) {
-            one.type = INPUT_MOUSE;
-            one.mi.dx = MulDiv(icon.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
-            one.mi.dy = MulDiv(icon.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
-        }
-        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-        input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
-        input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-        return SendInput(3, input, sizeof(INPUT));
-    };
+    auto click = [&] { return ClickAt(icon.x, icon.y); };
 
     MessageLog.clear();
     ASSERT_EQ(3u, click());

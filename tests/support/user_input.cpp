@@ -27,15 +27,20 @@ void MoveMouseTo(int x, int y)
     Sleep(50);
 }
 
-void ClickAt(int x, int y)
+UINT ClickAt(int x, int y)
 {
-    MoveMouseTo(x, y);
-    INPUT input[2] = {};
-    input[0].type = input[1].type = INPUT_MOUSE;
-    input[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-    input[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-    SendInput(2, input, sizeof input[0]);
+    INPUT input[3] = {};
+    for (INPUT& one : input) {
+        one.type = INPUT_MOUSE;
+    }
+    input[0].mi.dx = (x * 65536 + 32768) / GetSystemMetrics(SM_CXSCREEN);
+    input[0].mi.dy = (y * 65536 + 32768) / GetSystemMetrics(SM_CYSCREEN);
+    input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    input[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    input[2].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    UINT sent = SendInput(3, input, sizeof input[0]);
     Sleep(100);
+    return sent;
 }
 
 void ClickControl(HWND control)

@@ -9,7 +9,8 @@
 void SendKey(BYTE vk, bool up);
 void Tap(BYTE vk);
 void MoveMouseTo(int x, int y);
-void ClickAt(int x, int y);
+// Returns how many of its three events (move, press, release) went out.
+UINT ClickAt(int x, int y);
 // Clicks the middle of a window (of any process).
 void ClickControl(HWND control);
 
