@@ -1,7 +1,7 @@
 // Mirelle's entry point.  It takes no command-line options.
 #include <windows.h>
 
-#include "app/startup.h"
+#include "startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int showCommand)
 {

@@ -1,17 +1,16 @@
-#include "app/main_window.h"
+#include "main_window.h"
 
 #include <wtsapi32.h>
 
-#include "app/app_state.h"
-#include "app/error_box.h"
-#include "app/settings_store.h"
-#include "app/tray_minimize_flag.h"
-#include "dialogs/about_dialog.h"
-#include "dialogs/set_keys_dialog.h"
-#include "keys/key_binding_set.h"
-#include "keys/volume_hook.h"
-#include "res/resource.h"
-#include "traybutton/traybutton.h"
+#include "app_state.h"
+#include "error_box.h"
+#include "key_binding_set.h"
+#include "main_window_commands.h"
+#include "resource.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
+#include "traybutton.h"
+#include "volume_hook_control.h"
 
 namespace {
 
@@ -74,10 +73,7 @@ void OnCommand(HWND window, int id)
 // back when it closes.
 void RestoreVolumeHook(HWND window)
 {
-    if (IsSetKeysDialogOpen()) {
-        return;
-    }
-    if (ReinstallVolumeHook() == NULL) {
+    if (VolumeHookWanted() && !ReplaceVolumeHook()) {
         ReportError(window, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
     }
 }
@@ -119,7 +115,7 @@ void UpdateStatusText(HWND window)
     }
     char names[VolumeActionCount][KeyNameCapacity];
     for (int i = 0; i < VolumeActionCount; ++i) {
-        FormatKeyName(KeyBindings.binding[i], names[i], KeyNameCapacity);
+        FormatKeyName(ModuleInstance, KeyBindings.binding[i], names[i], KeyNameCapacity);
     }
     // wsprintfA stops at 1024 characters; the format and names are bounded
     // so that the result stays well inside StatusCapacity.

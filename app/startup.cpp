@@ -1,16 +1,16 @@
-#include "app/startup.h"
+#include "startup.h"
 
 #include <commctrl.h>
 
-#include "app/app_state.h"
-#include "app/error_box.h"
-#include "app/main_window.h"
-#include "app/settings_store.h"
-#include "app/tray_minimize_flag.h"
-#include "keys/hook_state.h"
-#include "keys/volume_hook.h"
-#include "res/resource.h"
-#include "traybutton/traybutton.h"
+#include "app_state.h"
+#include "error_box.h"
+#include "main_window.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
+#include "hook_state.h"
+#include "volume_hook_control.h"
+#include "resource.h"
+#include "traybutton.h"
 
 namespace {
 
@@ -140,7 +140,7 @@ int RunMirelle(HINSTANCE instance, int showCommand)
         return 0;
     }
 
-    if (InstallVolumeHook() == NULL) {
+    if (!StartVolumeHook()) {
         ReportError(mainWindow, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
         return 1;
     }
@@ -149,6 +149,6 @@ int RunMirelle(HINSTANCE instance, int showCommand)
     ShowWindow(mainWindow, showCommand);
 
     int exitCode = RunMessageLoop();
-    RemoveVolumeHook();
+    StopVolumeHook();
     return exitCode;
 }

@@ -27,12 +27,12 @@
 #include <cstring>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
+#include "app_state.h"
+#include "settings_store.h"
 #include "bench/bench_support.h"
-#include "keys/hook_state.h"
-#include "keys/key_binding_set.h"
-#include "keys/volume_hook.h"
+#include "hook_state.h"
+#include "key_binding_set.h"
+#include "volume_hook.h"
 
 namespace {
 
@@ -173,7 +173,7 @@ bool MeasureOverhead(int requestedEvents, int rounds)
                 UnhookWindowsHookEx(PassThroughHandle);
                 break;
             default:
-                if (InstallVolumeHook() == NULL) {
+                if (InstallVolumeHook(GetModuleHandleA(NULL)) == NULL) {
                     PrintError("could not install the volume hook, error %lu", GetLastError());
                     return false;
                 }
@@ -363,7 +363,7 @@ bool MeasureInProcessLatency(HWND player, int presses)
     for (int round = 0; round < rounds; ++round) {
         for (int slot = 0; slot < 2; ++slot) {
             if ((round + slot) % 2 == 0) {
-                if (InstallVolumeHook() == NULL) {
+                if (InstallVolumeHook(GetModuleHandleA(NULL)) == NULL) {
                     PrintError("could not install the volume hook, error %lu", GetLastError());
                     return false;
                 }

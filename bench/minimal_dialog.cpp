@@ -4,7 +4,7 @@
 // linking as Mirelle.
 #include <windows.h>
 
-#include "bench/minimal_dialog_ids.h"
+#include "minimal_dialog_ids.h"
 
 namespace {
 

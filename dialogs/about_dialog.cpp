@@ -1,11 +1,11 @@
-#include "dialogs/about_dialog.h"
+#include "about_dialog.h"
 
 #include <shellapi.h>
 
-#include "app/app_state.h"
-#include "app/centering.h"
-#include "dialogs/hyperlink.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "centering.h"
+#include "hyperlink.h"
+#include "resource.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
-void RunAboutCommand(HWND mainWindow)
+void RunAboutDialog(HWND owner)
 {
-    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_ABOUT), mainWindow, AboutDialogProc, 0);
+    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutDialogProc, 0);
 }

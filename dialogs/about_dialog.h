@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-// The main window's About command: runs the dialog, owned by the main window.
-void RunAboutCommand(HWND mainWindow);
+// Runs the dialog, owned by owner, until the user presses OK.
+void RunAboutDialog(HWND owner);
 
 // Ends with 1, and only through OK (or Enter): Escape and the close box leave
 // it open.

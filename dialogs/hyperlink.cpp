@@ -1,4 +1,4 @@
-#include "dialogs/hyperlink.h"
+#include "hyperlink.h"
 
 #include <windowsx.h>
 

@@ -1,6 +1,7 @@
-#include "dialogs/key_capture_field.h"
+#include "key_capture_field.h"
 
-#include "keys/key_binding_set.h"
+#include "app_state.h"
+#include "key_binding_set.h"
 
 EditKeySlot EditKeySlots[EditKeySlotCount] = {};
 
@@ -11,7 +12,7 @@ const int KeyNameCapacity = 64;
 void ShowBinding(HWND field, KeyBinding binding)
 {
     char name[KeyNameCapacity];
-    FormatKeyName(binding, name, KeyNameCapacity);
+    FormatKeyName(ModuleInstance, binding, name, KeyNameCapacity);
     SetWindowTextA(field, name);
 }
 

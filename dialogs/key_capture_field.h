@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "keys/key_bindings.h"
+#include "key_bindings.h"
 
 // One slot per field, in KeyBindingSet order.  Filled afresh each time the
 // dialog opens; the binding is a working copy that the dialog commits on OK.

@@ -1,14 +1,12 @@
-#include "dialogs/set_keys_dialog.h"
+#include "set_keys_dialog.h"
 
-#include "app/app_state.h"
-#include "app/centering.h"
-#include "app/error_box.h"
-#include "app/main_window.h"
-#include "app/settings_store.h"
-#include "dialogs/key_capture_field.h"
-#include "keys/key_binding_set.h"
-#include "keys/volume_hook.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "centering.h"
+#include "error_box.h"
+#include "settings_store.h"
+#include "key_capture_field.h"
+#include "key_binding_set.h"
+#include "resource.h"
 
 namespace {
 
@@ -19,8 +17,6 @@ const int QuestionCapacity = 256;
 const int CaptionCapacity = 140;
 
 const int FieldIds[EditKeySlotCount] = { IDC_SETKEYS_MUTE, IDC_SETKEYS_LOWER, IDC_SETKEYS_RAISE };
-
-bool DialogOpen = false;
 
 void Refocus(HWND dialog, int fieldId)
 {
@@ -97,7 +93,7 @@ bool ConfirmKeyChoice(HWND dialog, KeyBinding binding, int fieldId)
     char caption[CaptionCapacity];
     LoadText(IDS_CONFIRM_KEY, format, QuestionFormatCapacity);
     LoadText(IDS_KIND_NAME_FIRST + static_cast<UINT>(kind), kindName, KindNameCapacity);
-    FormatKeyName(binding, keyName, KeyNameCapacity);
+    FormatKeyName(ModuleInstance, binding, keyName, KeyNameCapacity);
     // At most 139 + 49 + 63 characters: the question fits its buffer.
     wsprintfA(question, format, kindName, keyName);
     LoadText(IDS_SET_KEYS_CAPTION, caption, CaptionCapacity);
@@ -126,21 +122,7 @@ INT_PTR CALLBACK SetKeysDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
-bool IsSetKeysDialogOpen()
+INT_PTR RunSetKeysDialog(HWND owner)
 {
-    return DialogOpen;
-}
-
-void RunSetKeysCommand(HWND mainWindow)
-{
-    RemoveVolumeHook();
-    DialogOpen = true;
-    DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_SET_KEYS), mainWindow, SetKeysDialogProc, 0);
-    DialogOpen = false;
-    // A hook that cannot come back means the keys no longer work: say so,
-    // rather than leave a status line that promises them.
-    if (InstallVolumeHook() == NULL) {
-        ReportError(mainWindow, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
-    }
-    UpdateStatusText(mainWindow);
+    return DialogBoxParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_SET_KEYS), owner, SetKeysDialogProc, 0);
 }

@@ -4,12 +4,14 @@
 
 #include <windows.h>
 
-#include "keys/key_bindings.h"
+#include "key_bindings.h"
 
-// The main window's Set Keys command: removes the volume hook, so that every
-// key reaches the capture fields, runs the dialog, then installs the hook
-// again and refreshes the status line, whichever button ended the dialog.
-void RunSetKeysCommand(HWND mainWindow);
+// Runs the dialog, owned by owner, and returns how it ended: 1 after OK, with
+// the chosen keys in the process-wide KeyBindingSet and saved (a failed save
+// has been shown to the user), 2 after Cancel, with nothing changed.  Every
+// key the user presses while it is open should reach its capture fields, so
+// the caller takes the volume hook away first.
+INT_PTR RunSetKeysDialog(HWND owner);
 
 // Ends with 1 after OK (bindings replaced and saved) and 2 after Cancel.
 INT_PTR CALLBACK SetKeysDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
@@ -18,8 +20,5 @@ INT_PTR CALLBACK SetKeysDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 // purpose is asked about; no key at all beeps.  On refusal the field gets the
 // focus back with its text selected.
 bool ConfirmKeyChoice(HWND dialog, KeyBinding binding, int fieldId);
-
-// True while the dialog is open (the hook is not installed then).
-bool IsSetKeysDialogOpen();
 
 #endif

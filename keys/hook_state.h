@@ -1,12 +1,12 @@
 // Process-wide state of the volume hook.  Start-up fills PlayerClassName and
-// installs the hook; the Set Keys command removes and re-installs it.  Only the
-// hook procedure reads or writes HeldModifiers.
+// installs the hook; the Set Keys command, resume and unlock remove and
+// re-install it.  Only the hook procedure reads or writes HeldModifiers.
 #ifndef MIRELLE_HOOK_STATE_H
 #define MIRELLE_HOOK_STATE_H
 
 #include <windows.h>
 
-#include "keys/key_bindings.h"
+#include "key_bindings.h"
 
 const int PlayerClassNameCapacity = 256;
 

@@ -4,7 +4,7 @@
 #ifndef MIRELLE_KEY_BINDING_SET_H
 #define MIRELLE_KEY_BINDING_SET_H
 
-#include "keys/key_bindings.h"
+#include "key_bindings.h"
 
 extern KeyBindingSet KeyBindings;
 

@@ -1,8 +1,7 @@
-#include "keys/key_bindings.h"
-#include "keys/key_binding_set.h"
+#include "key_bindings.h"
+#include "key_binding_set.h"
 
-#include "app/app_state.h"
-#include "res/resource.h"
+#include "resource.h"
 
 KeyBindingSet KeyBindings = DefaultKeyBindings;
 
@@ -22,10 +21,10 @@ void AppendBounded(char* out, int capacity, int* length, const char* piece)
 }
 
 // Appends a string-table entry; a missing entry contributes nothing.
-void AppendString(char* out, int capacity, int* length, UINT id)
+void AppendString(HINSTANCE strings, char* out, int capacity, int* length, UINT id)
 {
     char piece[PieceCapacity];
-    if (LoadStringA(ModuleInstance, id, piece, PieceCapacity) <= 0) {
+    if (LoadStringA(strings, id, piece, PieceCapacity) <= 0) {
         piece[0] = '\0';
     }
     AppendBounded(out, capacity, length, piece);
@@ -38,7 +37,7 @@ bool InRange(BYTE vk, BYTE low, BYTE high)
 
 } // namespace
 
-void FormatKeyName(KeyBinding binding, char* out, int capacity)
+void FormatKeyName(HINSTANCE strings, KeyBinding binding, char* out, int capacity)
 {
     if (out == NULL || capacity <= 0) {
         return;
@@ -47,14 +46,14 @@ void FormatKeyName(KeyBinding binding, char* out, int capacity)
     out[0] = '\0';
     // Control always comes first, whatever order the user pressed them in.
     if (binding.modifiers & ModifierControl) {
-        AppendString(out, capacity, &length, IDS_CONTROL_PREFIX);
+        AppendString(strings, out, capacity, &length, IDS_CONTROL_PREFIX);
         AppendBounded(out, capacity, &length, "+");
     }
     if (binding.modifiers & ModifierShift) {
-        AppendString(out, capacity, &length, IDS_SHIFT_PREFIX);
+        AppendString(strings, out, capacity, &length, IDS_SHIFT_PREFIX);
         AppendBounded(out, capacity, &length, "+");
     }
-    AppendString(out, capacity, &length, IDS_KEY_NAME_FIRST + binding.vk);
+    AppendString(strings, out, capacity, &length, IDS_KEY_NAME_FIRST + binding.vk);
 }
 
 KeyKind ClassifyKey(BYTE vk)

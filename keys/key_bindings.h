@@ -48,9 +48,10 @@ enum class KeyKind : BYTE {
 const int KeyKindCount = 9;
 
 // Writes the binding's display text ("Control+Shift+F7") into out, replacing
-// what it held.  Never writes more than capacity characters including the
-// terminating zero; with capacity 0 nothing is written at all.
-void FormatKeyName(KeyBinding binding, char* out, int capacity);
+// what it held; the names come from the string table of the module `strings`
+// (the program's own).  Never writes more than capacity characters including
+// the terminating zero; with capacity 0 nothing is written at all.
+void FormatKeyName(HINSTANCE strings, KeyBinding binding, char* out, int capacity);
 
 // Sorts a key code into the kind that decides whether the Set Keys dialog asks
 // the user to confirm it.

@@ -1,8 +1,7 @@
-#include "keys/volume_hook.h"
+#include "volume_hook.h"
 
-#include "app/app_state.h"
-#include "keys/hook_state.h"
-#include "keys/key_binding_set.h"
+#include "hook_state.h"
+#include "key_binding_set.h"
 
 char PlayerClassName[PlayerClassNameCapacity] = "";
 ModifierMask HeldModifiers = 0;
@@ -108,7 +107,7 @@ LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(VolumeHookHandle, nCode, wParam, lParam);
 }
 
-HHOOK InstallVolumeHook()
+HHOOK InstallVolumeHook(HINSTANCE module)
 {
 #ifdef MIRELLE_TEST_REFUSE_HOOK_FROM
     // Only in the test builds that exercise the failure paths: from the given
@@ -116,18 +115,12 @@ HHOOK InstallVolumeHook()
     // which the system refuses with a real error code.
     static int installations = 0;
     if (installations++ >= MIRELLE_TEST_REFUSE_HOOK_FROM) {
-        VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, NULL, ModuleInstance, 0);
+        VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, NULL, module, 0);
         return VolumeHookHandle;
     }
 #endif
-    VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, ModuleInstance, 0);
+    VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, module, 0);
     return VolumeHookHandle;
-}
-
-HHOOK ReinstallVolumeHook()
-{
-    RemoveVolumeHook();
-    return InstallVolumeHook();
 }
 
 void RemoveVolumeHook()

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "keys/key_bindings.h"
+#include "key_bindings.h"
 
 // The WH_KEYBOARD_LL procedure.  Returns 1 for a swallowed event, else what
 // the next hook returns.
@@ -23,15 +23,13 @@ int MatchVolumeAction(const KeyBindingSet& bindings, BYTE vk, ModifierMask held)
 // HeldModifiers after an event that matched no binding.
 ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp);
 
-// Installs the hook for the whole desktop and stores its handle; returns the
-// handle (null on failure, with the reason in GetLastError).
-HHOOK InstallVolumeHook();
+// Installs the hook for the whole desktop, on behalf of `module` (the
+// program's own), and stores its handle; returns the handle (null on
+// failure, with the reason in GetLastError).
+HHOOK InstallVolumeHook(HINSTANCE module);
 
 // Removes the installed hook, if any, and clears the handle.
 void RemoveVolumeHook();
 
-// Removes and installs the hook again, for when the system may have dropped
-// it silently (after sleep or a locked session).  HeldModifiers is kept.
-HHOOK ReinstallVolumeHook();
 
 #endif

@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "app/centering.h"
+#include "centering.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <string>
 
-#include "res/resource.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/stand_in_player.h"
 #include "tests/support/user_input.h"

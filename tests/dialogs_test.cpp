@@ -8,12 +8,12 @@
 #include <cstring>
 #include <string>
 
-#include "app/app_state.h"
-#include "dialogs/about_dialog.h"
-#include "dialogs/key_capture_field.h"
-#include "dialogs/set_keys_dialog.h"
-#include "keys/key_binding_set.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "about_dialog.h"
+#include "key_capture_field.h"
+#include "set_keys_dialog.h"
+#include "key_binding_set.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/modal_user.h"
 

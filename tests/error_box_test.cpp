@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/error_box.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "error_box.h"
+#include "resource.h"
 
 namespace {
 

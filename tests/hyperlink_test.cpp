@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialogs/hyperlink.h"
+#include "hyperlink.h"
 #include "tests/hyperlink_test_ids.h"
 
 namespace {

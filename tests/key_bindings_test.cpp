@@ -7,9 +7,9 @@
 #include <cstring>
 #include <string>
 
-#include "keys/key_binding_set.h"
-#include "keys/key_bindings.h"
-#include "res/resource.h"
+#include "key_binding_set.h"
+#include "key_bindings.h"
+#include "resource.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string Format(BYTE vk, BYTE modifiers)
 {
     char buffer[64];
     KeyBinding binding = { vk, modifiers };
-    FormatKeyName(binding, buffer, sizeof buffer);
+    FormatKeyName(GetModuleHandleA(NULL), binding, buffer, sizeof buffer);
     return buffer;
 }
 
@@ -136,8 +136,8 @@ TEST(FormatKeyName, WithoutModifiersItIsExactlyTheKeyName)
 TEST(FormatKeyName, ASecondCallReplacesTheText)
 {
     char buffer[64];
-    FormatKeyName(KeyBinding{ 0x41, 3 }, buffer, sizeof buffer);
-    FormatKeyName(KeyBinding{ 0x42, 0 }, buffer, sizeof buffer);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, buffer, sizeof buffer);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x42, 0 }, buffer, sizeof buffer);
     EXPECT_STREQ("B", buffer);
 }
 
@@ -145,27 +145,27 @@ TEST(FormatKeyName, SmallCapacitiesNeverWritePastTheBuffer)
 {
     char buffer[16];
     std::memset(buffer, '#', sizeof buffer);
-    FormatKeyName(KeyBinding{ 0x41, 3 }, buffer, 0);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, buffer, 0);
     for (char c : buffer) {
         EXPECT_EQ('#', c);
     }
 
     std::memset(buffer, '#', sizeof buffer);
-    FormatKeyName(KeyBinding{ 0x41, 3 }, buffer, 1);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, buffer, 1);
     EXPECT_EQ('\0', buffer[0]);
     EXPECT_EQ('#', buffer[1]);
 
     std::memset(buffer, '#', sizeof buffer);
-    FormatKeyName(KeyBinding{ 0x41, 3 }, buffer, 5);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, buffer, 5);
     EXPECT_STREQ("Cont", buffer);
     EXPECT_EQ('#', buffer[5]);
 
     std::memset(buffer, '#', sizeof buffer);
-    FormatKeyName(KeyBinding{ 0x41, 3 }, buffer, 9);
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, buffer, 9);
     EXPECT_STREQ("Control+", buffer);
     EXPECT_EQ('#', buffer[9]);
 
-    FormatKeyName(KeyBinding{ 0x41, 3 }, NULL, 64);  // tolerated, nothing to write to
+    FormatKeyName(GetModuleHandleA(NULL), KeyBinding{ 0x41, 3 }, NULL, 64);  // tolerated, nothing to write to
 }
 
 TEST(ClassifyKey, EdgeCodes)

@@ -5,11 +5,11 @@
 
 #include <cstring>
 
-#include "app/app_state.h"
-#include "app/main_window.h"
-#include "app/tray_minimize_flag.h"
-#include "keys/key_binding_set.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "main_window.h"
+#include "tray_minimize_flag.h"
+#include "key_binding_set.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "res/resource.h"
+#include "resource.h"
 #include "tests/support/key_input.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/stand_in_player.h"

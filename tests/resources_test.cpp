@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "res/resource.h"
+#include "resource.h"
 #include "tests/support/dialog_template.h"
 
 namespace {

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
-#include "app/settings_store.h"
-#include "app/tray_minimize_flag.h"
-#include "keys/key_binding_set.h"
-#include "keys/key_bindings.h"
-#include "res/resource.h"
+#include "app_state.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
+#include "key_binding_set.h"
+#include "key_bindings.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/soak_random.h"
 
@@ -203,7 +203,7 @@ std::string StatusFor(const KeyBindingSet& keys)
     // which keys the program took.
     char names[3][64];
     for (int i = 0; i < 3; ++i) {
-        FormatKeyName(keys.binding[i], names[i], 64);
+        FormatKeyName(GetModuleHandleA(NULL), keys.binding[i], names[i], 64);
     }
     char text[512];
     std::snprintf(text, sizeof text,

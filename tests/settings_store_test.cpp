@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
-#include "app/tray_minimize_flag.h"
-#include "keys/key_binding_set.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
+#include "key_binding_set.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-#include "res/resource.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/user_input.h"
 

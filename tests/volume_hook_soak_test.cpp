@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
-#include "keys/hook_state.h"
-#include "keys/key_binding_set.h"
-#include "keys/volume_hook.h"
+#include "hook_state.h"
+#include "key_binding_set.h"
+#include "volume_hook.h"
 #include "tests/support/stand_in_player.h"
 #include "tests/support/soak_random.h"
 
@@ -474,7 +474,7 @@ protected:
     bool InstallHooks()
     {
         ObserverHook = SetWindowsHookExA(WH_KEYBOARD_LL, ObserverProc, GetModuleHandleA(NULL), 0);
-        if (ObserverHook == NULL || InstallVolumeHook() == NULL) {
+        if (ObserverHook == NULL || InstallVolumeHook(GetModuleHandleA(NULL)) == NULL) {
             return false;
         }
         TaggerHook = SetWindowsHookExA(WH_KEYBOARD_LL, TaggerProc, GetModuleHandleA(NULL), 0);

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <vector>
 
-#include "keys/hook_state.h"
-#include "keys/key_binding_set.h"
-#include "keys/volume_hook.h"
+#include "hook_state.h"
+#include "key_binding_set.h"
+#include "volume_hook.h"
 #include "tests/support/key_input.h"
 #include "tests/support/stand_in_player.h"
 
@@ -342,7 +342,7 @@ protected:
         VolumeHookTest::SetUp();
         // The observer goes in first, so the volume hook (newer) runs before it.
         ASSERT_TRUE(StartKeyObserver(&observer_));
-        ASSERT_NE(nullptr, InstallVolumeHook());
+        ASSERT_NE(nullptr, InstallVolumeHook(GetModuleHandleA(NULL)));
     }
 
     void TearDown() override

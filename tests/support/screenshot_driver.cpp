@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "res/resource.h"
+#include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/user_input.h"
 

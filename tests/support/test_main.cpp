@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "app/app_state.h"
+#include "app_state.h"
 
 int main(int argc, char** argv)
 {

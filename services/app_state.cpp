@@ -1,4 +1,4 @@
-#include "app/app_state.h"
+#include "app_state.h"
 
 HINSTANCE ModuleInstance = NULL;
 HWND MainWindowHandle = NULL;

@@ -1,6 +1,6 @@
-#include "app/error_box.h"
+#include "error_box.h"
 
-#include "app/app_state.h"
+#include "app_state.h"
 
 namespace {
 

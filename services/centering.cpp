@@ -1,4 +1,4 @@
-#include "app/centering.h"
+#include "centering.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
-#include "app/settings_store.h"
-#include "app/tray_minimize_flag.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
 
 #include <cstring>
 
-#include "keys/key_binding_set.h"
+#include "key_binding_set.h"
 
 const char SettingsKeyPath[] = "Software\\Quorvath{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}\\Mirelle";
 
