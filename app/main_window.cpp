@@ -4,9 +4,12 @@
 
 #include "app_state.h"
 #include "error_box.h"
+#include "hook_watchdog.h"
 #include "key_binding_set.h"
 #include "main_window_commands.h"
+#include "main_window_timers.h"
 #include "resource.h"
+#include "session_watch.h"
 #include "settings_store.h"
 #include "tray_minimize_flag.h"
 #include "traybutton.h"
@@ -31,7 +34,8 @@ BOOL OnInitDialog(HWND window)
     CheckDlgButton(window, IDC_MAIN_TRAY_MINIMIZE, TrayMinimize ? BST_CHECKED : BST_UNCHECKED);
     // Unlocking the session is one of the moments after which the system may
     // have dropped the keyboard hook; the window hears of it only when asked.
-    WTSRegisterSessionNotification(window, NOTIFY_FOR_THIS_SESSION);
+    StartSessionWatch(window);
+    StartHookWatchdog(window);
     // TRUE: the dialog manager puts the focus on the first tab stop, Exit.
     return TRUE;
 }
@@ -92,9 +96,25 @@ void OnSessionChange(HWND window, WPARAM event)
     }
 }
 
+BOOL OnTimer(HWND window, UINT_PTR id)
+{
+    switch (id) {
+    case HookWatchdogTimer:
+        OnHookWatchdogTimer(window);
+        return TRUE;
+    case SessionWatchTimer:
+        OnSessionWatchTimer(window);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
 void OnDestroy(HWND window)
 {
-    WTSUnRegisterSessionNotification(window);
+    KillTimer(window, HookWatchdogTimer);
+    StopHookWatchdog();
+    StopSessionWatch(window);
     MainWindowHandle = NULL;
     PostQuitMessage(0);
 }
@@ -124,7 +144,7 @@ void UpdateStatusText(HWND window)
     SetWindowTextA(GetDlgItem(window, IDC_MAIN_STATUS), status);
 }
 
-INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_INITDIALOG:
@@ -138,6 +158,13 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_WTSSESSION_CHANGE:
         OnSessionChange(window, wParam);
         return Handled(window);
+    case WM_INPUT:
+        // Noted by the watchdog, then left to the default handling, which
+        // frees what the system keeps for the message.
+        OnRawInput(window, reinterpret_cast<HRAWINPUT>(lParam));
+        return FALSE;
+    case WM_TIMER:
+        return OnTimer(window, wParam);
     case WM_DESTROY:
         OnDestroy(window);
         return Handled(window);

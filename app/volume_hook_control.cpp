@@ -44,6 +44,7 @@ BOOL ReplaceVolumeHook()
     if (InstallVolumeHook(ModuleInstance) == NULL) {
         return FALSE;
     }
+    ReadHeldModifiersFromKeyboard();
     return TRUE;
 }
 

@@ -22,7 +22,9 @@ void SuspendVolumeHook();
 void ResumeVolumeHook(HWND owner);
 
 // A fresh hook in place of one the system may have dropped silently (after
-// sleep or a locked session).  FALSE on failure, with the reason in
+// sleep, after a locked session, or when the watchdog saw keys it did not).
+// Shift and Control are re-read from the keyboard, since the old hook may
+// have missed their key-ups.  FALSE on failure, with the reason in
 // GetLastError; the caller decides what to tell the user.
 BOOL ReplaceVolumeHook();
 

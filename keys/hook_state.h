@@ -1,6 +1,8 @@
 // Process-wide state of the volume hook.  Start-up fills PlayerClassName and
-// installs the hook; the Set Keys command, resume and unlock remove and
-// re-install it.  Only the hook procedure reads or writes HeldModifiers.
+// installs the hook; the Set Keys command, resume, unlock and the watchdog
+// remove and re-install it.  HeldModifiers is written by the hook procedure,
+// and re-read from the keyboard when the hook comes back after the system may
+// have taken it away.
 #ifndef MIRELLE_HOOK_STATE_H
 #define MIRELLE_HOOK_STATE_H
 
@@ -19,5 +21,11 @@ extern ModifierMask HeldModifiers;
 
 // The installed hook; null while none is installed or the last install failed.
 extern HHOOK VolumeHookHandle;
+
+// The time stamp (the system's millisecond tick) of the latest event the hook
+// procedure was called with.  The system removes a low-level hook it finds
+// too slow without a word; the watchdog compares this with raw keyboard input
+// to notice.
+extern DWORD VolumeHookLastEventTime;
 
 #endif

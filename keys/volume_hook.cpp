@@ -6,6 +6,7 @@
 char PlayerClassName[PlayerClassNameCapacity] = "";
 ModifierMask HeldModifiers = 0;
 HHOOK VolumeHookHandle = NULL;
+DWORD VolumeHookLastEventTime = 0;
 
 namespace {
 
@@ -98,9 +99,13 @@ BOOL HandleVolumeKeyEvent(BYTE vk, BOOL keyUp)
 
 LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
 {
-    if (nCode == HC_ACTION && IsKeyMessage(wParam)) {
+    if (nCode == HC_ACTION) {
         const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        if (HandleVolumeKeyEvent(static_cast<BYTE>(event->vkCode), (event->flags & LLKHF_UP) != 0)) {
+        // Proof of life for the watchdog, which cannot ask the system whether
+        // the hook is still installed.
+        VolumeHookLastEventTime = event->time;
+        if (IsKeyMessage(wParam)
+            && HandleVolumeKeyEvent(static_cast<BYTE>(event->vkCode), (event->flags & LLKHF_UP) != 0)) {
             return 1;
         }
     }
@@ -129,4 +134,16 @@ void RemoveVolumeHook()
         UnhookWindowsHookEx(VolumeHookHandle);
         VolumeHookHandle = NULL;
     }
+}
+
+void ReadHeldModifiersFromKeyboard()
+{
+    ModifierMask held = 0;
+    if (GetAsyncKeyState(VK_SHIFT) < 0) {
+        held |= ModifierShift;
+    }
+    if (GetAsyncKeyState(VK_CONTROL) < 0) {
+        held |= ModifierControl;
+    }
+    HeldModifiers = held;
 }

@@ -31,5 +31,11 @@ HHOOK InstallVolumeHook(HINSTANCE module);
 // Removes the installed hook, if any, and clears the handle.
 void RemoveVolumeHook();
 
+// Takes HeldModifiers from the system's own state of Shift and Control, for
+// when the hook may have missed key events: after the system dropped it, or
+// while the session was locked (the key-ups of Ctrl+Alt+Del go to the secure
+// desktop).  A modifier recorded as held that is not would otherwise keep
+// every binding without it from matching.
+void ReadHeldModifiersFromKeyboard();
 
 #endif

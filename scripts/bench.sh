@@ -23,7 +23,7 @@ mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" "${MIRELLE_RUN_PACKAGES[
 for arch in x86 x64; do
     log="$MIRELLE_ROOT/build/bench-build-$arch.log"
     mkdir -p "$MIRELLE_ROOT/build"
-    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog >"$log" 2>&1; then
+    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog raw_input_benchmark >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "The $arch build failed; the whole log is $log" >&2
         exit 1
@@ -41,11 +41,16 @@ export WINEPREFIX="$x64/wineprefix"
 "$MIRELLE_ROOT/scripts/wine-server" up
 trap '"$MIRELLE_ROOT/scripts/wine-server" down' EXIT
 
-# run_bench <program> <arguments...>: the program's table rows; anything else
-# it prints means a failure, shown with its exit status.
+# run_bench [--x11] <program> <arguments...>: the program's table rows;
+# anything else it prints means a failure, shown with its exit status.  With
+# --x11 the program runs on a virtual X display of its own.
 run_bench() {
-    local output status=0
-    output=$("$MIRELLE_ROOT/scripts/wine-run" "$@" 2>&1) || status=$?
+    local runner="$MIRELLE_ROOT/scripts/wine-run" output status=0
+    if [ "$1" = --x11 ]; then
+        runner="$MIRELLE_ROOT/scripts/wine-run-x11"
+        shift
+    fi
+    output=$("$runner" "$@" 2>&1) || status=$?
     if [ "$status" -ne 0 ] || grep -qv '^|' <<<"$output"; then
         echo "$(basename "$1") failed (exit status $status):" >&2
         echo "$output" >&2
@@ -56,6 +61,7 @@ run_bench() {
 
 hook_rows=$(run_bench "$x64/bench/hook_benchmark.exe" --events="$events" --presses="$presses" \
     --mirelle="$x64/mirelle.exe")
+raw_input_rows=$(run_bench --x11 "$x64/bench/raw_input_benchmark.exe")
 startup_rows=$(run_bench "$x64/bench/startup_benchmark.exe" --mirelle="$x64/mirelle.exe" \
     --minimal="$x64/bench/minimal_dialog.exe" --runs="$runs")
 
@@ -76,6 +82,7 @@ cat <<EOF
 | Date | $(date -u '+%Y-%m-%d %H:%M UTC') | | |
 | Machine | $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores, $(wine --version 2>/dev/null) | | |
 $hook_rows
+$raw_input_rows
 $startup_rows
 | mirelle.exe file size, x64 | $(kib "$x64/mirelle.exe") | minimal_dialog.exe: $(kib "$x64/bench/minimal_dialog.exe") | |
 | mirelle.exe file size, x86 | $(kib "$x86/mirelle.exe") | minimal_dialog.exe: $(kib "$x86/bench/minimal_dialog.exe") | |

@@ -23,7 +23,7 @@ mirelle_install_packages() {
 }
 
 MIRELLE_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest)
-MIRELLE_RUN_PACKAGES=(wine wine64 fonts-wine xvfb x11-utils imagemagick)
+MIRELLE_RUN_PACKAGES=(wine wine64 fonts-wine xvfb x11-utils xdotool imagemagick)
 
 # mirelle_build <x64|x86> [targets...]: configures one architecture and
 # builds everything, or only the given targets.

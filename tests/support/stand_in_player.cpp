@@ -62,25 +62,5 @@ void DestroyStandInPlayer(StandInPlayer* player)
 
 bool PumpUntilLogged(StandInPlayer* player, int wanted, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        if (player != NULL && player->count >= wanted) {
-            return true;
-        }
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= milliseconds) {
-            return player != NULL && player->count >= wanted;
-        }
-        MsgWaitForMultipleObjects(0, NULL, FALSE, milliseconds - elapsed, QS_ALLINPUT);
-    }
-}
-
-void PumpMessagesFor(DWORD milliseconds)
-{
-    PumpUntilLogged(NULL, 1, milliseconds);
+    return PumpUntil([&] { return player->count >= wanted; }, milliseconds);
 }

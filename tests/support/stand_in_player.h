@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "tests/support/message_pump.h"
+
 struct PlayerMessage {
     UINT message;
     WPARAM wParam;
@@ -24,12 +26,9 @@ struct StandInPlayer {
 bool CreateStandInPlayer(StandInPlayer* player, bool minimized);
 void DestroyStandInPlayer(StandInPlayer* player);
 
-// Dispatches the calling thread's messages for about `milliseconds`, or until
-// the player has logged `wanted` messages, whichever comes first.  Returns
-// whether the wanted count was reached.
+// Dispatches the calling thread's messages until the player has logged
+// `wanted` messages or `milliseconds` have passed.  Returns whether the
+// wanted count was reached.
 bool PumpUntilLogged(StandInPlayer* player, int wanted, DWORD milliseconds);
-
-// Dispatches the calling thread's messages for a fixed time.
-void PumpMessagesFor(DWORD milliseconds);
 
 #endif
