@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/support/message_pump.h"
+
 namespace {
 
 const DWORD VisibleTimeoutMs = 20000;
@@ -32,26 +34,6 @@ const char* FindArgument(int argc, char** argv, const char* name)
 }
 
 } // namespace
-
-bool WaitPumping(HANDLE handle, DWORD milliseconds)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        DWORD elapsed = GetTickCount() - start;
-        DWORD left = elapsed < milliseconds ? milliseconds - elapsed : 0;
-        DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
-        if (result == WAIT_OBJECT_0) {
-            return true;
-        }
-        if (result != WAIT_OBJECT_0 + 1) {
-            return false;
-        }
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-    }
-}
 
 double Now()
 {
@@ -115,7 +97,7 @@ double StartDialogProgram(DialogProgram* program, const char* path, const char* 
             program->window = window;
             return seconds;
         }
-        if (WaitPumping(program->info.hProcess, 1)) {
+        if (PumpUntilSignalled(program->info.hProcess, 1)) {
             DWORD code = 0;
             GetExitCodeProcess(program->info.hProcess, &code);
             PrintError("%s ended with code %lu before its window showed", path, code);
@@ -138,7 +120,7 @@ bool StopDialogProgram(DialogProgram* program)
         return true;
     }
     PostMessageA(program->window, WM_COMMAND, IDOK, 0);
-    bool ended = WaitPumping(program->info.hProcess, ExitTimeoutMs);
+    bool ended = PumpUntilSignalled(program->info.hProcess, ExitTimeoutMs);
     if (!ended) {
         PrintError("the program did not end within %lu ms after Exit; killed", ExitTimeoutMs);
         TerminateProcess(program->info.hProcess, 99);

@@ -10,6 +10,7 @@
 
 // Paths from the command line and finding a program's dialog come from the
 // test helpers.
+#include "tests/support/message_pump.h"
 #include "tests/support/mirelle_process.h"
 
 // Seconds on the performance counter, which every thread and process of the
@@ -23,11 +24,6 @@ double Percentile(std::vector<double> values, double percent);
 
 // Finds "<name>=<number>" in argv; `fallback` when it is absent.
 int TakeIntArgument(int argc, char** argv, const char* name, int fallback);
-
-// Waits for the handle while dispatching this thread's messages, so that a
-// program being started or stopped is never stuck sending a message to a
-// window of this thread.  Returns whether the handle was signalled in time.
-bool WaitPumping(HANDLE handle, DWORD milliseconds);
 
 // A dialog program started by a benchmark: its process and its main window.
 struct DialogProgram {

@@ -95,12 +95,7 @@ void RemovePostingHook()
 void RunPumping(LPTHREAD_START_ROUTINE sender, void* job)
 {
     HANDLE thread = CreateThread(NULL, 0, sender, job, 0, NULL);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-    }
+    PumpUntilSignalled(thread, INFINITE);
     CloseHandle(thread);
 }
 
@@ -462,7 +457,7 @@ bool StartPostingHookProcess(PROCESS_INFORMATION* info, HWND player, BYTE key)
 bool StopPostingHookProcess(PROCESS_INFORMATION* info)
 {
     PostThreadMessageA(info->dwThreadId, WM_QUIT, 0, 0);
-    bool ended = WaitPumping(info->hProcess, 10000);
+    bool ended = PumpUntilSignalled(info->hProcess, 10000);
     if (!ended) {
         PrintError("the posting-hook process did not end; killed");
         TerminateProcess(info->hProcess, 99);

@@ -12,7 +12,9 @@
 #include <string>
 
 #include "resource.h"
+#include "tests/support/message_pump.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/running_program_test.h"
 #include "tests/support/stand_in_player.h"
 #include "tests/support/user_input.h"
 
@@ -24,24 +26,6 @@ char MailtoLog[MAX_PATH] = "";
 const char QuestionA[] =
     "Did you intend to use the normal key \"A\"?  You won't be able to use it for its usual purpose.";
 const COLORREF LinkColour = 0x00C00000;
-
-// Waits for a condition that the other process brings about.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD milliseconds = 3000)
-{
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start >= milliseconds) {
-            return false;
-        }
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-        Sleep(20);
-    }
-    return true;
-}
 
 DWORD ThreadOf(HWND window)
 {
@@ -89,32 +73,23 @@ int LinkPixelsIn(HWND window)
     return count;
 }
 
-class DialogsE2ETest : public testing::Test {
+class DialogsE2ETest : public RunningProgramTest {
 protected:
-    void SetUp() override
-    {
-        RemoveSettingsKey();
-        std::memset(&mirelle_, 0, sizeof mirelle_);
-        player_.window = NULL;
-        player_.count = 0;
-    }
-
     void TearDown() override
     {
         // A dialog left open would keep the program from ending by its Exit.
         if (mirelle_.info.hProcess != NULL) {
             TerminateProcess(mirelle_.info.hProcess, 99);
         }
-        StopMirelle(&mirelle_);
         DestroyStandInPlayer(&player_);
-        RemoveSettingsKey();
+        RunningProgramTest::TearDown();
     }
 
     void Start()
     {
         ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
         SetForegroundWindow(mirelle_.mainWindow);
-        WaitFor([&] { return GetForegroundWindow() == mirelle_.mainWindow; }, 1000);
+        PumpUntil([&] { return GetForegroundWindow() == mirelle_.mainWindow; }, 1000);
     }
 
     // Opens a dialog with its button on the main window, as a click would.
@@ -123,7 +98,7 @@ protected:
         ClickControl(GetDlgItem(mirelle_.mainWindow, buttonId));
         HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, title, 5000);
         if (dialog != NULL) {
-            WaitFor([&] { return FocusIn(dialog) == GetDlgItem(dialog, IDOK); }, 2000);
+            PumpUntil([&] { return FocusIn(dialog) == GetDlgItem(dialog, IDOK); }, 2000);
         }
         return dialog;
     }
@@ -144,8 +119,7 @@ protected:
         return NULL;
     }
 
-    MirelleProcess mirelle_;
-    StandInPlayer player_;
+    StandInPlayer player_ = {};
 };
 
 } // namespace
@@ -153,7 +127,7 @@ protected:
 TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
 {
     const BYTE keys[6] = { 'A', 3, VK_F1, 1, 0xAC, 0 };
-    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    SeedKeys(keys);
     Start();
     HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
     ASSERT_NE(nullptr, dialog);
@@ -165,12 +139,12 @@ TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
 
     HWND field = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
     ClickControl(field);
-    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == field; }));
+    ASSERT_TRUE(PumpUntil([&] { return FocusIn(dialog) == field; }));
 
     SendKey(VK_CONTROL, false);
     SendKey(VK_SHIFT, false);
     Tap(VK_F7);
-    EXPECT_TRUE(WaitFor([&] { return WindowText(field) == "Control+Shift+F7"; })) << WindowText(field);
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(field) == "Control+Shift+F7"; })) << WindowText(field);
     SendKey(VK_SHIFT, true);
     SendKey(VK_CONTROL, true);
     Sleep(100);
@@ -197,12 +171,12 @@ TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
         for (auto it = std::rbegin(c.down); it != std::rend(c.down); ++it) {
             SendKey(*it, true);
         }
-        EXPECT_TRUE(WaitFor([&] { return WindowText(field) == c.shows; })) << c.shows << " / " << WindowText(field);
+        EXPECT_TRUE(PumpUntil([&] { return WindowText(field) == c.shows; })) << c.shows << " / " << WindowText(field);
         EXPECT_EQ(field, FocusIn(dialog)) << c.shows;
         EXPECT_TRUE(IsWindow(dialog)) << c.shows;
     }
     ClickControl(GetDlgItem(dialog, IDCANCEL));
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ("65,3,112,1,172,0", StoredKeysText());  // Cancel kept what was stored
 }
 
@@ -214,9 +188,9 @@ TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
     ASSERT_NE(nullptr, dialog);
     HWND mute = GetDlgItem(dialog, IDC_SETKEYS_MUTE);
     ClickControl(mute);
-    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == mute; }));
+    ASSERT_TRUE(PumpUntil([&] { return FocusIn(dialog) == mute; }));
     Tap('A');
-    ASSERT_TRUE(WaitFor([&] { return WindowText(mute) == "A"; }));
+    ASSERT_TRUE(PumpUntil([&] { return WindowText(mute) == "A"; }));
 
     // No: back into the Mute field, nothing stored.
     ClickControl(GetDlgItem(dialog, IDOK));
@@ -224,8 +198,8 @@ TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
     ASSERT_NE(nullptr, box);
     EXPECT_EQ(QuestionA, MessageBoxText(box));
     ClickControl(GetDlgItem(box, IDNO));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(box); }));
-    EXPECT_TRUE(WaitFor([&] { return FocusIn(dialog) == mute; }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+    EXPECT_TRUE(PumpUntil([&] { return FocusIn(dialog) == mute; }));
     EXPECT_TRUE(WholeTextSelected(mute));
     EXPECT_EQ("(none)", StoredKeysText());
 
@@ -234,9 +208,9 @@ TEST_F(DialogsE2ETest, OkAsksAboutALetterThenStoresKeysThatWorkAtOnce)
     box = QuestionBox(dialog);
     ASSERT_NE(nullptr, box);
     ClickControl(GetDlgItem(box, IDYES));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ("65,0,171,0,172,0", StoredKeysText());
-    EXPECT_TRUE(WaitFor([&] {
+    EXPECT_TRUE(PumpUntil([&] {
         return ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS).find("The A, Favorites, and Home keys") == 0;
     }));
 
@@ -252,21 +226,21 @@ TEST_F(DialogsE2ETest, WhileSetKeysIsOpenBoundKeysReachTheFieldNotThePlayer)
 {
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     const BYTE keys[6] = { 0xAA, 0, 0xAB, 0, 'R', 0 };
-    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    SeedKeys(keys);
     Start();
     HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
     ASSERT_NE(nullptr, dialog);
     HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
     ClickControl(lower);
-    ASSERT_TRUE(WaitFor([&] { return FocusIn(dialog) == lower; }));
+    ASSERT_TRUE(PumpUntil([&] { return FocusIn(dialog) == lower; }));
     Tap('R');
-    EXPECT_TRUE(WaitFor([&] { return WindowText(lower) == "R"; }));
+    EXPECT_TRUE(PumpUntil([&] { return WindowText(lower) == "R"; }));
     PumpMessagesFor(200);
     EXPECT_EQ(0, player_.count);
 
     // Cancel: memory, registry and status line as they were; R still raises.
     ClickControl(GetDlgItem(dialog, IDCANCEL));
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(dialog); }));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
     EXPECT_EQ("170,0,171,0,82,0", StoredKeysText());
     Tap('R');
     EXPECT_TRUE(PumpUntilLogged(&player_, 2, 3000));
@@ -276,14 +250,14 @@ TEST_F(DialogsE2ETest, WhileSetKeysIsOpenBoundKeysReachTheFieldNotThePlayer)
 TEST_F(DialogsE2ETest, AFieldWithoutAKeyIsRefused)
 {
     const BYTE keys[6] = { 0xAA, 0, 0, 0, 0xAC, 0 };
-    ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
+    SeedKeys(keys);
     Start();
     HWND dialog = Open(IDC_MAIN_SET_KEYS, "Set Keys");
     ASSERT_NE(nullptr, dialog);
     HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
     EXPECT_EQ("No such key", WindowText(lower));
     Tap(VK_RETURN);  // OK has the focus
-    EXPECT_TRUE(WaitFor([&] { return FocusIn(dialog) == lower; }));
+    EXPECT_TRUE(PumpUntil([&] { return FocusIn(dialog) == lower; }));
     EXPECT_EQ(nullptr, QuestionBox(dialog, 300));
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(WholeTextSelected(lower));
@@ -307,12 +281,12 @@ TEST_F(DialogsE2ETest, AboutShowsTheVersionAndClosesOnlyThroughOk)
     Sleep(300);
     EXPECT_TRUE(IsWindow(about));
     Tap(VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(about); }));
 
     about = Open(IDC_MAIN_ABOUT, "About Mirelle");
     ASSERT_NE(nullptr, about);
     ClickControl(GetDlgItem(about, IDOK));
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(about); }));
     EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
 }
 
@@ -338,11 +312,11 @@ TEST_F(DialogsE2ETest, TheContactLineIsALinkThatOpensMail)
     RECT r;
     GetWindowRect(link, &r);
     MoveMouseTo(r.left + 10, (r.top + r.bottom) / 2);
-    EXPECT_TRUE(WaitFor([&] { return CaptureIn(about) == link; }));
-    EXPECT_TRUE(WaitFor([&] { return LinkPixelsIn(link) > plain + 20; })) << LinkPixelsIn(link) << " vs " << plain;
+    EXPECT_TRUE(PumpUntil([&] { return CaptureIn(about) == link; }));
+    EXPECT_TRUE(PumpUntil([&] { return LinkPixelsIn(link) > plain + 20; })) << LinkPixelsIn(link) << " vs " << plain;
     MoveMouseTo(r.right + 40, r.bottom + 40);
-    EXPECT_TRUE(WaitFor([&] { return CaptureIn(about) == NULL; }));
-    EXPECT_TRUE(WaitFor([&] { return LinkPixelsIn(link) == plain; }));
+    EXPECT_TRUE(PumpUntil([&] { return CaptureIn(about) == NULL; }));
+    EXPECT_TRUE(PumpUntil([&] { return LinkPixelsIn(link) == plain; }));
 
     // A click opens the mail link through the shell, once, and the dialog stays.
     DeleteFileA(MailtoLog);
@@ -359,14 +333,14 @@ TEST_F(DialogsE2ETest, TheContactLineIsALinkThatOpensMail)
         CloseHandle(file);
         return std::string(buffer, read);
     };
-    EXPECT_TRUE(WaitFor([&] { return !logged().empty(); }, 10000));
+    EXPECT_TRUE(PumpUntil([&] { return !logged().empty(); }, 10000));
     Sleep(1000);
     std::string log = logged();
     EXPECT_NE(std::string::npos, log.find("mailto:mirelle@example.org?subject=Mirelle")) << log;
     EXPECT_EQ(1, std::count(log.begin(), log.end(), '\n')) << log;
     EXPECT_TRUE(IsWindow(about));
     ClickControl(GetDlgItem(about, IDOK));
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(about); }));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(about); }));
 }
 
 int main(int argc, char** argv)

@@ -16,6 +16,7 @@
 #include "resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/modal_user.h"
+#include "tests/support/program_test.h"
 
 namespace {
 
@@ -23,12 +24,11 @@ const char QuestionA[] =
     "Did you intend to use the normal key \"A\"?  You won't be able to use it for its usual purpose.";
 
 // Stands in for the main window: the owner the dialogs centre over.
-class DialogTest : public testing::Test {
+class DialogTest : public ProgramTest {
 protected:
     void SetUp() override
     {
-        RemoveSettingsKey();
-        KeyBindings = DefaultKeyBindings;
+        ProgramTest::SetUp();
         owner_ = CreateWindowExA(0, "#32770", "Owner", WS_POPUP | WS_CAPTION | WS_VISIBLE, 130, 90, 420, 260, NULL,
                                  NULL, GetModuleHandleA(NULL), NULL);
         ASSERT_NE(nullptr, owner_);
@@ -37,12 +37,7 @@ protected:
     void TearDown() override
     {
         DestroyWindow(owner_);
-        RemoveSettingsKey();
-        KeyBindings = DefaultKeyBindings;
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
+        ProgramTest::TearDown();
     }
 
     ModalRun RunSetKeys(const std::function<void(HWND, DWORD)>& user)
@@ -188,35 +183,33 @@ TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
     KeyBindings.binding[1] = KeyBinding{ 0xDF, 0 };  // normal, though its name is a placeholder
     ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        HWND box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        HWND box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
         ASSERT_NE(nullptr, box);
         EXPECT_EQ(QuestionA, TextOf(GetDlgItem(box, 0xFFFF)));
         EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
         EXPECT_NE(nullptr, GetDlgItem(box, IDYES));
         EXPECT_NE(nullptr, GetDlgItem(box, IDNO));
         AnswerBox(box, IDNO);
-        ASSERT_TRUE(ThreadShowsDialog(thread, "Set Keys", 3000));
-        Sleep(200);
-        EXPECT_FALSE(ThreadShowsDialog(thread, "Set Keys", 0, dialog));  // Lower was not examined
         HWND mute = GetDlgItem(dialog, IDC_SETKEYS_MUTE);
-        EXPECT_EQ(mute, FocusOf(thread));
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(box) && FocusOf(thread) == mute; }, 30000));
+        PumpMessagesFor(200);
+        EXPECT_FALSE(ThreadShowsDialog(thread, "Set Keys", 0, dialog));  // Lower was not examined
         EXPECT_TRUE(WholeTextSelected(mute));
         EXPECT_EQ("(none)", StoredKeysText(true));
 
         // Yes goes on to Lower, which asks too; No there refocuses Lower.
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
         ASSERT_NE(nullptr, box);
         AnswerBox(box, IDYES);
-        Sleep(200);
-        box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 30000));
+        box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
         ASSERT_NE(nullptr, box);
         EXPECT_EQ("Did you intend to use the normal key \"Unknown Key DF\"?  You won't be able to use it for its "
                   "usual purpose.",
                   TextOf(GetDlgItem(box, 0xFFFF)));
         AnswerBox(box, IDNO);
-        Sleep(200);
-        EXPECT_EQ(GetDlgItem(dialog, IDC_SETKEYS_LOWER), FocusOf(thread));
+        EXPECT_TRUE(PumpUntil([&] { return FocusOf(thread) == GetDlgItem(dialog, IDC_SETKEYS_LOWER); }, 30000));
     });
     EXPECT_EQ(2, run.result);
     EXPECT_EQ('A', KeyBindings.binding[0].vk);
@@ -233,7 +226,7 @@ TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
         held.Set(false, false, false);
         PressIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE), VK_VOLUME_UP);  // a command key: no question
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        HWND box = WaitForThreadDialog(thread, "Set Keys", 3000, dialog);
+        HWND box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
         ASSERT_NE(nullptr, box);
         EXPECT_EQ("Did you intend to use the normal key \"Control+M\"?  You won't be able to use it for its usual "
                   "purpose.",
@@ -326,7 +319,8 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
         HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
         SetWindowLongPtrA(field, GWLP_USERDATA, 7);
         PostMessageA(field, WM_KEYDOWN, 'Q', 1);
-        HWND box = WaitForThreadDialog(thread, "Internal Error", 3000);
+        // On a busy machine the first box of a process can take seconds.
+        HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);
         ASSERT_NE(nullptr, box);
         ++boxes;
         EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
@@ -335,7 +329,7 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
         // The field goes on receiving messages until the quit message has
         // ended the loops; none of them raises a second box.
         DWORD start = GetTickCount();
-        while (IsWindow(dialog) && GetTickCount() - start < 3000) {
+        while (IsWindow(dialog) && GetTickCount() - start < 30000) {
             HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
             if (again != NULL && again != box) {
                 ++boxes;

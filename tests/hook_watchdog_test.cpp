@@ -26,6 +26,8 @@
 #include "tests/support/key_input.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/modal_user.h"
+#include "tests/support/player_expectations.h"
+#include "tests/support/program_test.h"
 #include "tests/support/stand_in_player.h"
 #include "tests/support/x_input.h"
 
@@ -84,10 +86,11 @@ void PatchOnce()
 
 // --- The program in this process --------------------------------------------
 
-class HookWatchdogTest : public testing::Test {
+class HookWatchdogTest : public ProgramTest {
 protected:
     void SetUp() override
     {
+        ProgramTest::SetUp();
         PatchOnce();
         ASSERT_NE(nullptr, RealSetWindowsHookEx);
         ASSERT_NE(nullptr, RealRegister);
@@ -95,9 +98,7 @@ protected:
         RegistrationFailuresLeft = 0;
         RegistrationCalls.clear();
         HookWatchdog = HookWatchdogState{};
-        HeldModifiers = 0;
         KeyBindings = KeyBindingSet{ { { 'M', 0 }, { 'L', 0 }, { 'R', 0 } } };
-        LoadStringA(ModuleInstance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity);
         ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     }
 
@@ -107,10 +108,8 @@ protected:
         if (IsWindow(window_)) {
             DestroyWindow(window_);
         }
-        MainWindowHandle = NULL;
-        PumpPendingMessages();  // the quit message the window posted included
         DestroyStandInPlayer(&player_);
-        KeyBindings = DefaultKeyBindings;
+        ProgramTest::TearDown();
     }
 
     // The main window as start-up makes it, with the hook installed and the
@@ -138,11 +137,14 @@ protected:
         PumpUntil([&] { return GetTickCount() - lastSeen > 2 * HookWatchdogClockSlack; }, 5000);
     }
 
-    bool RaiseReachesThePlayer()
+    testing::AssertionResult RaiseReachesThePlayer()
     {
         int before = player_.count;
-        return RunXdotool("key r") && PumpUntilLogged(&player_, before + 2, 5000)
-            && player_.log[before].message == WM_SYSKEYDOWN && player_.log[before].wParam == VK_F10;
+        if (!RunXdotool("key r")) {
+            return testing::AssertionFailure() << "xdotool failed";
+        }
+        PumpUntilLogged(&player_, before + 2, 5000);
+        return LoggedKeyPress(player_, before, VK_F10);
     }
 
     HWND window_ = NULL;

@@ -10,6 +10,7 @@
 
 #include "hyperlink.h"
 #include "tests/hyperlink_test_ids.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -249,31 +250,6 @@ int ThreadWindowCount()
     int count = 0;
     EnumThreadWindows(GetCurrentThreadId(), CountWindow, reinterpret_cast<LPARAM>(&count));
     return count;
-}
-
-// Dispatches whatever is waiting in this thread's queue.  Input sent with
-// SendInput is queued before SendInput returns.
-void PumpPending()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-// Dispatches this thread's messages until the condition holds, for at most
-// about two seconds; returns whether it held.
-template <typename Condition>
-bool PumpUntil(Condition condition)
-{
-    for (int i = 0; i < 200 && !condition(); ++i) {
-        PumpPending();
-        if (!condition()) {
-            MsgWaitForMultipleObjects(0, NULL, FALSE, 10, QS_ALLINPUT);
-        }
-    }
-    return condition();
 }
 
 void PressLeftButton()
@@ -747,33 +723,33 @@ TEST_F(HyperlinkTest, RealPointerAndButtonDriveTheLink)
     POINT offLink = CentreOf(plain);
 
     PointerTo(offLink);
-    PumpPending();
+    PumpPendingMessages();
     EXPECT_EQ(nullptr, GetCapture());
     EXPECT_EQ(own, FontOf(link));
     EXPECT_NE(LoadCursorA(NULL, IDC_HAND), GetCursor());
 
     PointerTo(onLink);
-    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == link; }));
+    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == link; }, 2000));
     EXPECT_EQ(underline, FontOf(link));
     EXPECT_EQ(LoadCursorA(NULL, IDC_HAND), GetCursor());
 
     PointerTo({ onLink.x + 3, onLink.y + 1 });
-    PumpPending();
+    PumpPendingMessages();
     EXPECT_EQ(link, GetCapture());
     EXPECT_EQ(underline, FontOf(link));
 
     PressLeftButton();
-    ASSERT_TRUE(PumpUntil([&]() { return Clicks(IDC_TEST_LINK, link) == 1; }));
+    ASSERT_TRUE(PumpUntil([&]() { return Clicks(IDC_TEST_LINK, link) == 1; }, 2000));
 
     PointerTo(offLink);
-    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == NULL; }));
+    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == NULL; }, 2000));
     EXPECT_EQ(own, FontOf(link));
 
     PointerTo(onLink);
-    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == link; }));
+    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == link; }, 2000));
     EXPECT_EQ(underline, FontOf(link));
     PointerTo(offLink);
-    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == NULL; }));
+    ASSERT_TRUE(PumpUntil([&]() { return GetCapture() == NULL; }, 2000));
     EXPECT_EQ(own, FontOf(link));
     EXPECT_EQ(1u, record_.commands.size());
 }

@@ -10,31 +10,18 @@
 #include "tray_minimize_flag.h"
 #include "key_binding_set.h"
 #include "resource.h"
-#include "tests/support/mirelle_process.h"
+#include "tests/support/program_test.h"
 
 namespace {
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        RemoveSettingsKey();
-        KeyBindings = DefaultKeyBindings;
-        TrayMinimize = 0;
-    }
-
     void TearDown() override
     {
         if (IsWindow(window_)) {
             DestroyWindow(window_);
         }
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        }
-        KeyBindings = DefaultKeyBindings;
-        TrayMinimize = 0;
-        MainWindowHandle = NULL;
-        RemoveSettingsKey();
+        ProgramTest::TearDown();
     }
 
     HWND Create()

@@ -11,6 +11,8 @@
 #include "resource.h"
 #include "tests/support/key_input.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/player_expectations.h"
+#include "tests/support/running_program_test.h"
 #include "tests/support/stand_in_player.h"
 
 namespace {
@@ -18,39 +20,16 @@ namespace {
 char RefusedHookPath[MAX_PATH] = "";
 char RefusedReinstallPath[MAX_PATH] = "";
 
-const LPARAM KeyUpLParam = static_cast<LPARAM>(0xC0000001u);
 const char TrayButtonClass[] = "TrayButton{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}";
 
-class MirelleTest : public testing::Test {
+class MirelleTest : public RunningProgramTest {
 protected:
-    void SetUp() override
-    {
-        RemoveSettingsKey();
-        std::memset(&mirelle_, 0, sizeof mirelle_);
-        std::memset(&second_, 0, sizeof second_);
-        player_.window = NULL;
-        player_.count = 0;
-        observer_.hook = NULL;
-        observer_.count = 0;
-    }
-
     void TearDown() override
     {
         StopMirelle(&second_);
-        StopMirelle(&mirelle_);
         StopKeyObserver(&observer_);
         DestroyStandInPlayer(&player_);
-        RemoveSettingsKey();
-    }
-
-    void SeedKeys(const BYTE (&keys)[6])
-    {
-        ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
-    }
-
-    void SeedTrayMinimize(DWORD value)
-    {
-        ASSERT_TRUE(WriteSettingsValue("TrayMinimize", REG_DWORD, &value, sizeof value));
+        RunningProgramTest::TearDown();
     }
 
     void Send(std::initializer_list<KeyStroke> strokes)
@@ -58,10 +37,9 @@ protected:
         SendKeysPumping(strokes.begin(), static_cast<int>(strokes.size()));
     }
 
-    MirelleProcess mirelle_;
-    MirelleProcess second_;
-    StandInPlayer player_;
-    KeyObserver observer_;
+    MirelleProcess second_ = {};
+    StandInPlayer player_ = {};
+    KeyObserver observer_ = {};
 };
 
 std::string StatusFor(const char* mute, const char* lower, const char* raise)
@@ -135,14 +113,8 @@ TEST_F(MirelleTest, BoundKeysDriveANormalPlayer)
     ASSERT_TRUE(PumpUntilLogged(&player_, 4, 3000));
     PumpMessagesFor(100);
     ASSERT_EQ(4, player_.count);
-    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[0].message);
-    EXPECT_EQ(WPARAM(VK_F10), player_.log[0].wParam);
-    EXPECT_EQ(1, player_.log[0].lParam);
-    EXPECT_EQ(UINT(WM_SYSKEYUP), player_.log[1].message);
-    EXPECT_EQ(WPARAM(VK_F10), player_.log[1].wParam);
-    EXPECT_EQ(KeyUpLParam, player_.log[1].lParam);
-    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[2].message);
-    EXPECT_EQ(WPARAM(VK_F8), player_.log[2].wParam);
+    EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));  // Raise
+    EXPECT_TRUE(LoggedKeyPress(player_, 2, VK_F8));   // Mute
     EXPECT_EQ(0, observer_.count);  // swallowed: nobody else saw the keys
 }
 
@@ -158,10 +130,8 @@ TEST_F(MirelleTest, BoundKeysSendCommandsToAMinimizedPlayer)
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 3000));
     PumpMessagesFor(100);
     ASSERT_EQ(2, player_.count);
-    EXPECT_EQ(UINT(WM_COMMAND), player_.log[0].message);
-    EXPECT_EQ(WPARAM(0x4980), player_.log[0].wParam);
-    EXPECT_EQ(0, player_.log[0].lParam);
-    EXPECT_EQ(WPARAM(0x497F), player_.log[1].wParam);
+    EXPECT_TRUE(LoggedCommand(player_, 0, 0x4980));  // Lower
+    EXPECT_TRUE(LoggedCommand(player_, 1, 0x497F));  // Raise
     EXPECT_EQ(2, observer_.count);  // only Control itself went on
 }
 

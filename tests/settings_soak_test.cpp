@@ -22,6 +22,7 @@
 #include "key_bindings.h"
 #include "resource.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/running_program_test.h"
 #include "tests/support/soak_random.h"
 
 namespace {
@@ -213,12 +214,11 @@ std::string StatusFor(const KeyBindingSet& keys)
     return text;
 }
 
-class SettingsSoakTest : public testing::Test {
+class SettingsSoakTest : public RunningProgramTest {
 protected:
     void SetUp() override
     {
-        RemoveSettingsKey();
-        std::memset(&mirelle_, 0, sizeof mirelle_);
+        RunningProgramTest::SetUp();
         seed_ = ChooseSeed();
         std::printf("settings soak: seed %u (set MIRELLE_SOAK_SEED=%u to repeat this run)\n", seed_, seed_);
         std::fflush(stdout);
@@ -228,8 +228,7 @@ protected:
 
     void TearDown() override
     {
-        StopMirelle(&mirelle_);
-        RemoveSettingsKey();
+        RunningProgramTest::TearDown();
         KeyBindings = DefaultKeyBindings;
         TrayMinimize = 0;
     }
@@ -250,7 +249,6 @@ protected:
 
     unsigned seed_ = 0;
     Random random_ = { 0 };
-    MirelleProcess mirelle_;
 };
 
 } // namespace

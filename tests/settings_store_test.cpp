@@ -10,6 +10,7 @@
 #include "settings_store.h"
 #include "tray_minimize_flag.h"
 #include "key_binding_set.h"
+#include "tests/support/program_test.h"
 
 namespace {
 
@@ -136,21 +137,19 @@ KeyBindingSet SetOf(const Bytes& bytes)
 // A set that differs from the defaults in every byte.
 const KeyBindingSet Marker = { { { 0x11, 0x22 }, { 0x33, 0x44 }, { 0x55, 0x66 } } };
 
-class SettingsStoreTest : public testing::Test {
+class SettingsStoreTest : public ProgramTest {
 protected:
     void SetUp() override
     {
+        ProgramTest::SetUp();
         RemoveVendorKey();
-        KeyBindings = DefaultKeyBindings;
-        TrayMinimize = 0;
     }
 
     void TearDown() override
     {
         RemoveVendorKey();
         EXPECT_FALSE(KeyExists(VendorKeyPath));
-        KeyBindings = DefaultKeyBindings;
-        TrayMinimize = 0;
+        ProgramTest::TearDown();
     }
 
     // Loads over a known in-memory state.

@@ -10,31 +10,12 @@
 #include <cstring>
 
 #include "resource.h"
+#include "tests/support/message_pump.h"
 #include "tests/support/mirelle_process.h"
+#include "tests/support/running_program_test.h"
 #include "tests/support/user_input.h"
 
 namespace {
-
-// Dispatches this thread's messages until the condition holds; false if it
-// does not within the time.
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD milliseconds = 5000)
-{
-    DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-            DispatchMessageA(&msg);
-        }
-        if (condition()) {
-            return true;
-        }
-        if (GetTickCount() - start >= milliseconds) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
-    }
-}
 
 NOTIFYICONDATAA IconOf(HWND window)
 {
@@ -68,7 +49,7 @@ void BroadcastTaskbarCreated()
 bool FindOnlyIcon(POINT* icon)
 {
     HWND tray = NULL;
-    if (!WaitFor([&] {
+    if (!PumpUntil([&] {
             tray = FindWindowA("__winex11_standalone_tray", NULL);
             return tray != NULL && IsWindowVisible(tray);
         })) {
@@ -80,33 +61,23 @@ bool FindOnlyIcon(POINT* icon)
     return true;
 }
 
-class TaskbarRestartTest : public testing::Test {
+class TaskbarRestartTest : public RunningProgramTest {
 protected:
     void SetUp() override
     {
-        RemoveSettingsKey();
-        std::memset(&mirelle_, 0, sizeof mirelle_);
+        RunningProgramTest::SetUp();
         ASSERT_TRUE(FindWindowA("Shell_TrayWnd", NULL) != NULL) << "no notification area: is there an X display?";
     }
-
-    void TearDown() override
-    {
-        StopMirelle(&mirelle_);
-        RemoveSettingsKey();
-    }
-
-    MirelleProcess mirelle_;
 };
 
 } // namespace
 
 TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow)
 {
-    DWORD on = 1;
-    ASSERT_TRUE(WriteSettingsValue("TrayMinimize", REG_DWORD, &on, sizeof on));
+    SeedTrayMinimize(1);
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWMINNOACTIVE));
     HWND window = mirelle_.mainWindow;
-    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon of a minimized start";
+    ASSERT_TRUE(PumpUntil([&] { return IconShown(window); })) << "the icon of a minimized start";
     EXPECT_FALSE(IsWindowVisible(window));
 
     // The shell goes away and with it the icon, as a crashed shell's would.
@@ -115,27 +86,27 @@ TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow
     ASSERT_FALSE(IconShown(window));
 
     BroadcastTaskbarCreated();
-    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon did not come back";
+    ASSERT_TRUE(PumpUntil([&] { return IconShown(window); })) << "the icon did not come back";
     EXPECT_FALSE(IsWindowVisible(window)) << "the window stays where it was, behind the icon";
     EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
 
     POINT icon;
     ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
     ASSERT_EQ(3u, ClickAt(icon.x, icon.y));
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; })) << "the click did not show the window";
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; })) << "the click did not show the window";
 
     // Another new taskbar while the window is shown: the icon is back
     // again, and after the Minimize command has hidden the window, a click
     // on it shows the window once more.
     ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
     BroadcastTaskbarCreated();
-    ASSERT_TRUE(WaitFor([&] { return IconShown(window); })) << "the icon did not come back the second time";
+    ASSERT_TRUE(PumpUntil([&] { return IconShown(window); })) << "the icon did not come back the second time";
     EXPECT_TRUE(IsWindowVisible(window));
     SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_FALSE(IsWindowVisible(window));
     ASSERT_TRUE(FindOnlyIcon(&icon)) << "no window shows the icons";
     ASSERT_EQ(3u, ClickAt(icon.x, icon.y));
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(window) != FALSE; }))
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }))
         << "the second click did not show the window";
 
     ClickButton(window, IDOK);

@@ -26,6 +26,7 @@
 #include "hook_state.h"
 #include "key_binding_set.h"
 #include "volume_hook.h"
+#include "tests/support/program_test.h"
 #include "tests/support/stand_in_player.h"
 #include "tests/support/soak_random.h"
 
@@ -230,14 +231,6 @@ DWORD WINAPI SendThread(void* parameter)
     return 0;
 }
 
-void DrainMessages()
-{
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        DispatchMessageA(&msg);
-    }
-}
-
 // Sends the events and keeps this thread's messages flowing until the worker
 // is done; then hands out whatever the hook has posted meanwhile.
 int SendPumping(const std::vector<SentEvent>& events)
@@ -250,14 +243,14 @@ int SendPumping(const std::vector<SentEvent>& events)
     for (;;) {
         DWORD wait = MsgWaitForMultipleObjects(1, &thread, FALSE, 30000, QS_ALLINPUT);
         if (wait == WAIT_OBJECT_0 + 1) {
-            DrainMessages();
+            PumpPendingMessages();
             continue;
         }
         break;
     }
     WaitForSingleObject(thread, 30000);
     CloseHandle(thread);
-    DrainMessages();
+    PumpPendingMessages();
     return job.failed;
 }
 
@@ -446,17 +439,8 @@ bool CompareSegment(unsigned seed, int segment, Model model, const std::vector<S
     return complete;
 }
 
-class VolumeHookSoakTest : public testing::Test {
+class VolumeHookSoakTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        lstrcpynA(PlayerClassName, "WMPlayerApp", PlayerClassNameCapacity);
-        KeyBindings = DefaultKeyBindings;
-        HeldModifiers = 0;
-        player_.window = NULL;
-        player_.count = 0;
-    }
-
     void TearDown() override
     {
         RemoveHooks();
@@ -467,8 +451,7 @@ protected:
             release.push_back({ vk, true, 1 });
         }
         SendPumping(release);
-        KeyBindings = DefaultKeyBindings;
-        HeldModifiers = 0;
+        ProgramTest::TearDown();
     }
 
     bool InstallHooks()
@@ -494,7 +477,7 @@ protected:
         }
     }
 
-    StandInPlayer player_;
+    StandInPlayer player_ = {};
 };
 
 } // namespace

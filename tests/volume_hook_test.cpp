@@ -10,28 +10,20 @@
 #include "key_binding_set.h"
 #include "volume_hook.h"
 #include "tests/support/key_input.h"
+#include "tests/support/player_expectations.h"
+#include "tests/support/program_test.h"
 #include "tests/support/stand_in_player.h"
 
 namespace {
 
 const LPARAM KeyUpLParam = static_cast<LPARAM>(0xC0000001u);
 
-class VolumeHookTest : public testing::Test {
+class VolumeHookTest : public ProgramTest {
 protected:
-    void SetUp() override
-    {
-        lstrcpynA(PlayerClassName, "WMPlayerApp", PlayerClassNameCapacity);
-        KeyBindings = DefaultKeyBindings;
-        HeldModifiers = 0;
-        player_.window = NULL;
-        player_.count = 0;
-    }
-
     void TearDown() override
     {
         DestroyStandInPlayer(&player_);
-        KeyBindings = DefaultKeyBindings;
-        HeldModifiers = 0;
+        ProgramTest::TearDown();
     }
 
     void Bind(VolumeAction action, BYTE vk, BYTE modifiers)
@@ -66,7 +58,7 @@ protected:
         return messages;
     }
 
-    StandInPlayer player_;
+    StandInPlayer player_ = {};
 };
 
 void ExpectMessage(const MSG& msg, UINT message, WPARAM wParam, LPARAM lParam)
@@ -366,12 +358,7 @@ TEST_F(VolumeHookInstalledTest, BoundKeyReachesThePlayerAndNobodyElse)
     Send({ { 0xAC, false }, { 0xAC, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 2000));
     ASSERT_EQ(2, player_.count);
-    EXPECT_EQ(UINT(WM_SYSKEYDOWN), player_.log[0].message);
-    EXPECT_EQ(WPARAM(VK_F10), player_.log[0].wParam);
-    EXPECT_EQ(1, player_.log[0].lParam);
-    EXPECT_EQ(UINT(WM_SYSKEYUP), player_.log[1].message);
-    EXPECT_EQ(WPARAM(VK_F10), player_.log[1].wParam);
-    EXPECT_EQ(KeyUpLParam, player_.log[1].lParam);
+    EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));
     EXPECT_EQ(0, observer_.count);
 }
 
@@ -382,9 +369,7 @@ TEST_F(VolumeHookInstalledTest, MinimizedPlayerGetsTheCommand)
     ASSERT_TRUE(PumpUntilLogged(&player_, 1, 2000));
     PumpMessagesFor(100);
     ASSERT_EQ(1, player_.count);
-    EXPECT_EQ(UINT(WM_COMMAND), player_.log[0].message);
-    EXPECT_EQ(WPARAM(0x4980), player_.log[0].wParam);
-    EXPECT_EQ(0, player_.log[0].lParam);
+    EXPECT_TRUE(LoggedCommand(player_, 0, 0x4980));
     EXPECT_EQ(0, observer_.count);
 }
 

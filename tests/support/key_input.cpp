@@ -1,6 +1,6 @@
 #include "tests/support/key_input.h"
 
-#include "tests/support/stand_in_player.h"
+#include "tests/support/message_pump.h"
 
 namespace {
 
@@ -42,9 +42,7 @@ void SendKeysPumping(const KeyStroke* strokes, int count)
 {
     SendJob job = { strokes, count };
     HANDLE thread = CreateThread(NULL, 0, SendKeysThread, &job, 0, NULL);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1) {
-        PumpMessagesFor(0);
-    }
+    PumpUntilSignalled(thread, 5000);
     CloseHandle(thread);
     // Hooks and posted messages may still be on their way.
     PumpMessagesFor(200);

@@ -32,3 +32,20 @@ void PumpMessagesFor(DWORD milliseconds)
 {
     PumpUntil([] { return false; }, milliseconds);
 }
+
+bool PumpUntilSignalled(HANDLE handle, DWORD milliseconds)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD elapsed = GetTickCount() - start;
+        DWORD left = elapsed < milliseconds ? milliseconds - elapsed : 0;
+        DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
+        if (result == WAIT_OBJECT_0) {
+            return true;
+        }
+        if (result != WAIT_OBJECT_0 + 1) {
+            return false;
+        }
+        PumpPendingMessages();
+    }
+}

@@ -13,7 +13,11 @@ void PumpPendingMessages();
 
 // Pumps until condition() holds or `milliseconds` have passed; returns
 // whether it holds.  The condition is checked after every batch of messages.
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds);
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 5000);
+
+// Pumps until the handle (a thread or process) is signalled, waking at once
+// for either; returns whether it was signalled within `milliseconds`.
+bool PumpUntilSignalled(HANDLE handle, DWORD milliseconds);
 
 // Pumps for a fixed time: only for making sure that something does NOT
 // happen, never for waiting until something does.

@@ -84,7 +84,7 @@ ModalRun RunModalWithUser(WORD templateId, DLGPROC proc, HWND owner, const char*
 {
     ModalRun run = { -1, GetCurrentThreadId() };
     std::thread worker([&] {
-        HWND dialog = WaitForThreadDialog(run.dialogThread, title, 5000);
+        HWND dialog = WaitForThreadDialog(run.dialogThread, title, 30000);
         if (dialog != NULL) {
             user(dialog, run.dialogThread);
         }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "tests/support/import_patch.h"
+#include "tests/support/message_pump.h"
 
 const char TrayButtonName[] = "TrayButton{7C1E52D0-93AB-4F6E-A2D4-0B8C5E19F3A7}";
 
@@ -309,11 +310,7 @@ LRESULT SendTrayMouseEvent(HWND window, LPARAM mouseEvent)
 
 void PumpMessages()
 {
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    PumpPendingMessages();
 }
 
 namespace {
