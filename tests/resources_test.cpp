@@ -221,8 +221,10 @@ TEST(Resources, ManifestAsksForStylesScalingAndKnownSystems)
     std::string manifest(data, SizeofResource(NULL, resource));
     const char* wanted[] = {
         "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
-        ">PerMonitorV2, PerMonitor</dpiAwareness>",
+        // Per-monitor v2 where the system knows it, else system-aware;
+        // never per-monitor v1 ("true/pm", "PerMonitor").
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+        ">PerMonitorV2, System</dpiAwareness>",
         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1
