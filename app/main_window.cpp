@@ -25,8 +25,11 @@ const int KeyNameCapacity = 64;
 
 BOOL OnInitDialog(HWND window)
 {
-    SendMessageA(window, WM_SETICON, ICON_BIG,
-                 reinterpret_cast<LPARAM>(LoadIconA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE))));
+    // Both at the sizes the system asks for at the display's scale; the icon
+    // has an image drawn for each of them, so none is stretched.
+    HANDLE bigIcon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON,
+                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
     HANDLE smallIcon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON,
                                   GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
     SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));

@@ -138,6 +138,31 @@ LRESULT OnSetCursor()
     return TRUE;
 }
 
+// A new font from outside: the dialog manager hands the controls new fonts
+// when the window moves to a monitor with another scale, and may then delete
+// the old ones.  The link takes the new font as its own and rebuilds its
+// underlined copy from it, so neither of its fonts belongs to the old size.
+// Its own hover switches send one of the two fonts it already holds, and
+// pass unchanged.  While hovered, the new underlined font is the one shown.
+LRESULT OnSetFont(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    HFONT font = reinterpret_cast<HFONT>(wParam);
+    HFONT oldUnderline = FontProperty(control, UnderlineFontProperty);
+    if (font == oldUnderline || font == FontProperty(control, OriginalFontProperty)) {
+        return Forward(previous, control, WM_SETFONT, wParam, lParam);
+    }
+    HFONT underline = CreateUnderlinedFont(control, font);
+    SetPropA(control, OriginalFontProperty, font);
+    SetPropA(control, UnderlineFontProperty, underline);
+    HFONT shown = GetCapture() == control && underline != NULL ? underline : font;
+    LRESULT result = Forward(previous, control, WM_SETFONT, reinterpret_cast<WPARAM>(shown), lParam);
+    // Only now is the old underlined font out of the control's hands.
+    if (oldUnderline != NULL) {
+        DeleteObject(oldUnderline);
+    }
+    return result;
+}
+
 // The control's own font is back before its previous procedure sees
 // WM_DESTROY, so nothing of the link outlives it.
 LRESULT OnControlDestroy(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
@@ -220,6 +245,8 @@ LRESULT CALLBACK HyperlinkProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnSetCursor();
     case WM_MOUSEMOVE:
         return OnMouseMove(window, previous, wParam, lParam);
+    case WM_SETFONT:
+        return OnSetFont(window, previous, wParam, lParam);
     case WM_DESTROY:
         return OnControlDestroy(window, previous, wParam, lParam);
     default:

@@ -1,7 +1,9 @@
 // Hyperlink: turns a static text control into a link.  Its text is drawn in
 // the link colour, the pointer becomes a hand over it, the text is underlined
 // while the pointer is over it, and a click reaches the parent as WM_COMMAND
-// with STN_CLICKED.  What the click does is the parent's business.
+// with STN_CLICKED.  What the click does is the parent's business.  A font
+// set on the control later (WM_SETFONT, as the dialog manager does at a new
+// display scale) becomes the link's font, and its underlined copy follows.
 //
 // The module keeps no global state: everything lives in window properties on
 // the control and its parent, and it takes itself apart when those windows

@@ -413,6 +413,46 @@ TEST_F(HyperlinkTest, PointerOverTheLinkUnderlinesItUntilItLeaves)
     EXPECT_TRUE(FontExists(hovered)) << "the underlined font lives as long as the link";
 }
 
+// As the dialog manager does when the window moves to a monitor with another
+// scale: a larger font set on the control from outside, hovered or not.
+TEST_F(HyperlinkTest, NewFontFromOutsideIsTheOneUnderlined)
+{
+    Open();
+    HWND link = Item(IDC_TEST_LINK);
+    Recorder* passedOn = Record(link);
+    ASSERT_TRUE(MakeHyperlink(link));
+    HANDLE firstUnderline = GetPropA(link, UnderlineFontName);
+    LOGFONTA larger = LogFontOf(FontOf(link));
+    larger.lfHeight *= 2;
+    HFONT big = CreateFontIndirectA(&larger);
+    larger.lfHeight += larger.lfHeight / 2;
+    HFONT bigger = CreateFontIndirectA(&larger);
+
+    SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(big), FALSE);
+    EXPECT_EQ(big, FontOf(link));
+    EXPECT_EQ(static_cast<HANDLE>(big), GetPropA(link, OriginalFontName));
+    EXPECT_FALSE(FontExists(firstUnderline)) << "the old underlined font is freed";
+    MoveMouse(link, 2, 2);
+    HFONT hovered = FontOf(link);
+    ExpectUnderlinedCopy(LogFontOf(big), hovered);
+    EXPECT_EQ(static_cast<HANDLE>(hovered), GetPropA(link, UnderlineFontName));
+
+    SendMessageA(link, WM_SETFONT, reinterpret_cast<WPARAM>(bigger), FALSE);
+    EXPECT_FALSE(FontExists(hovered));
+    ExpectUnderlinedCopy(LogFontOf(bigger), FontOf(link));  // still hovered: underlined at once
+    MoveMouse(link, -2, -2);
+    EXPECT_EQ(bigger, FontOf(link));
+    EXPECT_EQ(nullptr, GetCapture());
+
+    HANDLE lastUnderline = GetPropA(link, UnderlineFontName);
+    DestroyWindow(dialog_);
+    EXPECT_EQ(bigger, passedOn->fontAtDestroy);
+    EXPECT_FALSE(FontExists(lastUnderline));
+    EXPECT_TRUE(FontExists(big) && FontExists(bigger)) << "fonts from outside are never deleted";
+    DeleteObject(big);
+    DeleteObject(bigger);
+}
+
 TEST_F(HyperlinkTest, PointerOverTheLinkIsAHand)
 {
     Open();

@@ -133,14 +133,14 @@ TEST(Resources, AboutTemplate)
     EXPECT_NE(std::string::npos, dialog.items[4].text.find("@example.org"));
 }
 
-TEST(Resources, IconGroupHasTheFiveImages)
+TEST(Resources, IconHasAnImageDrawnForEveryDisplayScale)
 {
     HRSRC resource = FindResourceA(NULL, MAKEINTRESOURCEA(IDI_MIRELLE), MAKEINTRESOURCEA(14));  // RT_GROUP_ICON
     ASSERT_NE(nullptr, resource);
     const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(NULL, resource)));
     WORD count;
     std::memcpy(&count, group + 4, 2);
-    ASSERT_EQ(5, count);
+    ASSERT_EQ(10, count);
     std::string found;
     for (int i = 0; i < count; ++i) {
         const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
@@ -149,8 +149,35 @@ TEST(Resources, IconGroupHasTheFiveImages)
         int size = entry[0] == 0 ? 256 : entry[0];
         found += std::to_string(size) + "x" + std::to_string(bits) + " ";
     }
-    EXPECT_EQ("16x4 32x4 16x8 32x8 48x8 ", found);
-    EXPECT_NE(nullptr, LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_MIRELLE)));
+    EXPECT_EQ("16x4 32x4 16x8 32x8 48x8 20x32 24x32 40x32 64x32 256x32 ", found);
+
+    // The small and large icon sizes at 100, 125, 150 and 200 % and the
+    // shell's largest: for each the system picks an image of exactly that
+    // size, and the icon loads at it.
+    for (int size : { 16, 20, 24, 32, 40, 48, 64, 256 }) {
+        SCOPED_TRACE(size);
+        int id = LookupIconIdFromDirectoryEx(const_cast<BYTE*>(group), TRUE, size, size, LR_DEFAULTCOLOR);
+        int chosen = 0;
+        for (int i = 0; i < count; ++i) {
+            const BYTE* entry = group + 6 + 14 * i;
+            WORD entryId;
+            std::memcpy(&entryId, entry + 12, 2);
+            if (entryId == id) {
+                chosen = entry[0] == 0 ? 256 : entry[0];
+            }
+        }
+        EXPECT_EQ(size, chosen);
+        HICON icon = static_cast<HICON>(
+            LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+        ICONINFO info = {};
+        ASSERT_TRUE(icon != NULL && GetIconInfo(icon, &info));
+        BITMAP bitmap = {};
+        GetObjectA(info.hbmColor != NULL ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+        EXPECT_EQ(size, bitmap.bmWidth);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
 }
 
 TEST(Resources, EmblemIsASmallBlackAndWhiteBitmap)
@@ -221,8 +248,10 @@ TEST(Resources, ManifestAsksForStylesScalingAndKnownSystems)
     std::string manifest(data, SizeofResource(NULL, resource));
     const char* wanted[] = {
         "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
-        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>",
-        ">PerMonitorV2, PerMonitor</dpiAwareness>",
+        // Per-monitor v2 where the system knows it, else system-aware;
+        // never per-monitor v1 ("true/pm", "PerMonitor").
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
+        ">PerMonitorV2, System</dpiAwareness>",
         "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // Windows 7
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // Windows 8
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // Windows 8.1

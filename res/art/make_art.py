@@ -6,12 +6,17 @@
 The icon is a white loudspeaker with two sound waves on a blue rounded
 square, rendered from geometry at every size (so small sizes stay crisp) and
 stored at 16x16 and 32x32 in 4 and 8 bits per pixel and at 48x48 in 8 bits
-per pixel.  The emblem is a 17x17 black-and-white speaker for the About box.
-No outside files are used; the output is byte-for-byte reproducible.
+per pixel, for the classic display scale; at 20x20, 24x24, 40x40 and 64x64
+in 32 bits per pixel with smooth (alpha) edges, the small and large icon
+sizes at 125, 150 and 200 % display scaling; and at 256x256 as PNG, for the
+shell's large views.  The emblem is a 17x17 black-and-white speaker for the
+About box.  No outside files are used; the output is byte-for-byte
+reproducible.
 """
 import math
 import os
 import struct
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 RES = os.path.dirname(HERE)
@@ -97,6 +102,35 @@ def render(size, scheme, samples):
     return rows
 
 
+def render_rgba(size, scheme, samples, crisp=False):
+    """RGBA rows, top first: the colour of what covers a pixel, and as alpha how much covers it.
+
+    crisp: the colour comes from the pixel's centre alone, so that the strokes
+    of small sizes stay whole pixels; only the badge's outline is smooth."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            centre = colour_at((px + 0.5) / size, (py + 0.5) / size, size, scheme) if crisp else None
+            acc = [0.0, 0.0, 0.0]
+            covered = 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    c = colour_at((px + (sx + 0.5) / samples) / size, (py + (sy + 0.5) / samples) / size, size,
+                                  scheme)
+                    if c is not None:
+                        covered += 1
+                        for i in range(3):
+                            acc[i] += c[i]
+            if covered == 0:
+                row.append((0, 0, 0, 0))
+            else:
+                colour = centre if centre is not None else tuple(int(round(a / covered)) for a in acc)
+                row.append(tuple(colour) + (int(round(255 * covered / (samples * samples))),))
+        rows.append(row)
+    return rows
+
+
 def nearest(palette, colour):
     return min(range(len(palette)), key=lambda i: sum((palette[i][k] - colour[k]) ** 2 for k in range(3)))
 
@@ -130,15 +164,43 @@ def dib(rows, bpp, palette):
         else:
             line = bytes((indices[i] << 4) | (indices[i + 1] if i + 1 < size else 0) for i in range(0, size, 2))
         colour += line + b'\0' * (stride - len(line))
+    return header + pal + colour + mask_rows(rows, lambda c: c is None)
+
+
+def mask_rows(rows, transparent):
+    """The AND mask of an icon image, bottom row first: 1 where the picture is not."""
+    size = len(rows)
     mask_stride = ((size + 31) // 32) * 4
     mask = b''
     for row in reversed(rows):
         line = bytearray(mask_stride)
         for x, c in enumerate(row):
-            if c is None:
+            if transparent(c):
                 line[x // 8] |= 0x80 >> (x % 8)
         mask += bytes(line)
-    return header + pal + colour + mask
+    return mask
+
+
+def dib_rgba(rows):
+    """A 32-bit BITMAPINFOHEADER image with alpha, as stored in an icon."""
+    size = len(rows)
+    header = struct.pack('<IiiHHIIiiII', 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
+    colour = b''.join(struct.pack('BBBB', b, g, r, a) for row in reversed(rows) for (r, g, b, a) in row)
+    return header + colour + mask_rows(rows, lambda c: c[3] == 0)
+
+
+def png_rgba(rows):
+    """A PNG file of the rows, 8 bits per channel with alpha."""
+    size = len(rows)
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+
+    raw = b''.join(b'\0' + bytes(v for pixel in row for v in pixel) for row in rows)
+    return (b'\x89PNG\r\n\x1a\n'
+            + chunk(b'IHDR', struct.pack('>IIBBBBB', size, size, 8, 6, 0, 0, 0))
+            + chunk(b'IDAT', zlib.compress(raw, 9))
+            + chunk(b'IEND', b''))
 
 
 def write_icon(path):
@@ -153,11 +215,17 @@ def write_icon(path):
             blobs.append((size, bpp, dib(plain[size], bpp, VGA16)))
         else:
             blobs.append((size, bpp, dib(smooth[size], bpp, pal256)))
+    # The sizes of the higher display scales, each drawn at its own size;
+    # like 16x16, the two small ones keep their strokes unsmoothed.
+    for size in (20, 24, 40, 64):
+        blobs.append((size, 32, dib_rgba(render_rgba(size, TRUE_COLOUR, 4, crisp=size < 32))))
+    blobs.append((256, 32, png_rgba(render_rgba(256, TRUE_COLOUR, 3))))
     out = struct.pack('<HHH', 0, 1, len(blobs))
     offset = 6 + 16 * len(blobs)
     for size, bpp, blob in blobs:
         colours = 16 if bpp == 4 else 0
-        out += struct.pack('<BBBBHHII', size, size, colours, 0, 1, bpp, len(blob), offset)
+        # A directory entry says 0 for 256 pixels.
+        out += struct.pack('<BBBBHHII', size % 256, size % 256, colours, 0, 1, bpp, len(blob), offset)
         offset += len(blob)
     for _, _, blob in blobs:
         out += blob

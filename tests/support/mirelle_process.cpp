@@ -115,6 +115,32 @@ bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
     return process->mainWindow != NULL;
 }
 
+bool StartMirelleAtDpi(MirelleProcess* process, int dpi, int showCommand)
+{
+    HKEY desktop;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, NULL, 0, KEY_READ | KEY_WRITE, NULL, &desktop,
+                        NULL)
+        != ERROR_SUCCESS) {
+        return false;
+    }
+    DWORD before = 0, type = 0, size = sizeof before;
+    bool had = RegQueryValueExA(desktop, "LogPixels", NULL, &type, reinterpret_cast<BYTE*>(&before), &size)
+                   == ERROR_SUCCESS
+               && type == REG_DWORD;
+    DWORD value = static_cast<DWORD>(dpi);
+    bool started = RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                  sizeof value)
+                       == ERROR_SUCCESS
+                   && StartMirelle(process, showCommand);
+    if (had) {
+        RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&before), sizeof before);
+    } else {
+        RegDeleteValueA(desktop, "LogPixels");
+    }
+    RegCloseKey(desktop);
+    return started;
+}
+
 DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds)
 {
     if (process->info.hProcess == NULL) {

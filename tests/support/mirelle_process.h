@@ -36,6 +36,13 @@ struct MirelleProcess {
 // MirellePath().
 bool StartMirelle(MirelleProcess* process, int showCommand = -1, const char* path = NULL);
 
+// StartMirelle with the display at `dpi` dots per inch for the program:
+// LogPixels under HKCU\Control Panel\Desktop is set for as long as the
+// program takes to read it (its start-up, until its main window exists) and
+// then put back as it was, so programs started later see the usual scale.
+// Wine then scales the program as a system-aware Windows does.
+bool StartMirelleAtDpi(MirelleProcess* process, int dpi, int showCommand = -1);
+
 // Waits for the process to end; returns its exit code, or STILL_ACTIVE when
 // it did not end in time.
 DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds);

@@ -1,6 +1,7 @@
 // Takes the README's pictures: starts the real mirelle.exe on the (virtual)
 // display, opens its dialogs the way a user does, and saves what the screen
-// shows of each as a 24-bit BMP in the given folder.
+// shows of each as a 24-bit BMP in the given folder; then the main window
+// alone at 150 % display scaling.
 //   screenshot_driver.exe --mirelle=<path> --out=<folder>
 #include <windows.h>
 
@@ -151,6 +152,17 @@ int main(int argc, char** argv)
     }
 
     StopMirelle(&mirelle);
+
+    // The main window once more, at 150 % display scaling.
+    if (StartMirelleAtDpi(&mirelle, 144, SW_SHOWNORMAL)) {
+        SetForegroundWindow(mirelle.mainWindow);
+        ParkMouse();
+        Sleep(700);
+        ok = SaveScreen(WindowArea(mirelle.mainWindow), folder, "main-window-150.bmp") && ok;
+        StopMirelle(&mirelle);
+    } else {
+        ok = false;
+    }
     RemoveSettingsKey();
     return ok ? 0 : 1;
 }
