@@ -216,6 +216,25 @@ TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
     EXPECT_EQ("(none)", StoredKeysText(true));
 }
 
+TEST_F(DialogTest, OkAsksAboutAUsualKeyInEachFieldInTurn)
+{
+    KeyBindings = KeyBindingSet{ { { VK_CAPITAL, 0 }, { VK_F5, 1 }, { VK_LWIN, 2 } } };
+    const char* asked[3] = { "shift/modifier key \"Caps Lock\"", "function key \"Shift+F5\"",
+                             "Microsoft key \"Control+Left Windows\"" };
+    ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        for (const char* question : asked) {
+            HWND box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
+            ASSERT_NE(nullptr, box) << question;
+            EXPECT_NE(std::string::npos, TextOf(GetDlgItem(box, 0xFFFF)).find(question)) << question;
+            AnswerBox(box, IDYES);
+            ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }, 30000));
+        }
+    });
+    EXPECT_EQ(1, run.result);
+    EXPECT_EQ("binary:20,0,116,1,91,2", StoredKeysText(true));
+}
+
 TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
 {
     KeyBindings.binding[2] = KeyBinding{ 'Z', 2 };
@@ -224,7 +243,8 @@ TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
         held.Set(false, true, false);
         PressIn(GetDlgItem(dialog, IDC_SETKEYS_MUTE), 'M');
         held.Set(false, false, false);
-        PressIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE), VK_VOLUME_UP);  // a command key: no question
+        PressIn(GetDlgItem(dialog, IDC_SETKEYS_LOWER), 0xE8);          // a key of no known kind: no question
+        PressIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE), VK_VOLUME_UP);  // a command key: no question either
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         HWND box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);
         ASSERT_NE(nullptr, box);
@@ -234,9 +254,9 @@ TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
         AnswerBox(box, IDYES);
     });
     EXPECT_EQ(1, run.result);
-    const BYTE expected[6] = { 'M', 2, 0xAB, 0, VK_VOLUME_UP, 0 };
+    const BYTE expected[6] = { 'M', 2, 0xE8, 0, VK_VOLUME_UP, 0 };
     EXPECT_EQ(0, std::memcmp(&KeyBindings, expected, 6));
-    EXPECT_EQ("binary:77,2,171,0,175,0", StoredKeysText(true));
+    EXPECT_EQ("binary:77,2,232,0,175,0", StoredKeysText(true));
 }
 
 TEST_F(DialogTest, EnterRightAfterOpeningKeepsTheDefaults)
@@ -317,7 +337,7 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
     int boxes = 0;
     RunSetKeys([&](HWND dialog, DWORD thread) {
         HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
-        SetWindowLongPtrA(field, GWLP_USERDATA, 7);
+        SetWindowLongPtrA(field, GWLP_USERDATA, EditKeySlotCount);  // one past the last slot
         PostMessageA(field, WM_KEYDOWN, 'Q', 1);
         // On a busy machine the first box of a process can take seconds.
         HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);

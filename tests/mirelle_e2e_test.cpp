@@ -10,6 +10,7 @@
 
 #include "resource.h"
 #include "tests/support/key_input.h"
+#include "tests/support/message_pump.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/player_expectations.h"
 #include "tests/support/running_program_test.h"
@@ -321,6 +322,54 @@ TEST_F(MirelleTest, CheckBoxSavesAndSwitchesTheTrayMode)
     EXPECT_EQ(0u, value);
     EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
     EXPECT_TRUE(IsWindowVisible(window));
+}
+
+// With a registry that refuses the key, a setting holds for the run and
+// the user is told, in the box of the place where it was changed.
+TEST_F(MirelleTest, AModeThatCannotBeSavedIsSwitchedAndReported)
+{
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    ASSERT_TRUE(MakeSettingsUnsavable());
+    HWND window = mirelle_.mainWindow;
+    PostMessageA(GetDlgItem(window, IDC_MAIN_TRAY_MINIMIZE), BM_CLICK, 0, 0);
+    HWND box = FindProcessDialog(mirelle_.info.dwProcessId, "Error", 30000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("Trouble saving minimize setting in Registry, err=1021.\r\n" + SystemText(1021), MessageBoxText(box));
+    EXPECT_EQ(window, GetWindow(box, GW_OWNER));
+    EXPECT_NE(nullptr, GetWindow(window, GW_OWNER)) << "the mode is on, behind the box";
+    ClickButton(box, IDOK);
+    EXPECT_EQ(BST_CHECKED, SendMessageA(GetDlgItem(window, IDC_MAIN_TRAY_MINIMIZE), BM_GETCHECK, 0, 0));
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+}
+
+TEST_F(MirelleTest, KeysThatCannotBeSavedAreReportedAndWorkForTheRun)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
+    ASSERT_TRUE(MakeSettingsUnsavable());
+    PostMessageA(mirelle_.mainWindow, WM_COMMAND, IDC_MAIN_SET_KEYS, 0);
+    HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 30000);
+    ASSERT_NE(nullptr, dialog);
+    // Volume Up into Raise, as the field takes a key, then OK.
+    PostMessageA(GetDlgItem(dialog, IDC_SETKEYS_RAISE), WM_KEYDOWN, VK_VOLUME_UP, 1);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+
+    HWND box = NULL;
+    ASSERT_TRUE(PumpUntil([&] {
+        box = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 0);
+        return box != NULL && box != dialog;
+    }, 30000));
+    EXPECT_EQ("Trouble saving new keys in Registry, err=1021.\r\n" + SystemText(1021), MessageBoxText(box));
+    EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+    ClickButton(box, IDOK);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }, 30000));
+
+    std::string status = StatusFor("Search", "Favorites", "Volume Up");
+    EXPECT_TRUE(PumpUntil([&] { return ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS) == status; }))
+        << ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS);
+    Send({ { VK_VOLUME_UP, false }, { VK_VOLUME_UP, true } });
+    ASSERT_TRUE(PumpUntilLogged(&player_, 2, 5000));
+    EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));
 }
 
 TEST_F(MirelleTest, MinimizedStartInTrayModeLeavesOnlyTheIcon)

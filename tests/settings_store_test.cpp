@@ -389,16 +389,7 @@ TEST_F(SettingsStoreTest, SavedSettingsLoadBack)
 
 TEST_F(SettingsStoreTest, AFailedSaveReturnsTheSystemsCodeAndChangesNothingInMemory)
 {
-    // A volatile vendor key cannot hold the store's non-volatile key, so the
-    // registry refuses to create it.
-    HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, VendorKeyPath, 0, NULL, REG_OPTION_VOLATILE,
-                                             KEY_ALL_ACCESS, NULL, &key, NULL));
-    RegCloseKey(key);
-    HKEY probe;
-    LONG expected = RegCreateKeyExA(HKEY_CURRENT_USER, FullKeyPath, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE,
-                                    NULL, &probe, NULL);
-    ASSERT_EQ(ERROR_CHILD_MUST_BE_VOLATILE, expected);
+    ASSERT_TRUE(MakeSettingsUnsavable());
 
     KeyBindings = Marker;
     TrayMinimize = 1;

@@ -201,6 +201,34 @@ void RemoveSettingsKey()
     RegDeleteKeyA(HKEY_CURRENT_USER, VendorKey);
 }
 
+bool MakeSettingsUnsavable()
+{
+    // A volatile key cannot hold a non-volatile one, and the program creates
+    // its key non-volatile: every save then fails with 1021.
+    RemoveSettingsKey();
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, VendorKey, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &key,
+                        NULL) != ERROR_SUCCESS) {
+        return false;
+    }
+    RegCloseKey(key);
+    HKEY probe;
+    LONG result = RegCreateKeyExA(HKEY_CURRENT_USER, TestSettingsKey, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_WRITE,
+                                  NULL, &probe, NULL);
+    if (result == ERROR_SUCCESS) {
+        RegCloseKey(probe);
+    }
+    return result == ERROR_CHILD_MUST_BE_VOLATILE;
+}
+
+std::string SystemText(DWORD code)
+{
+    char text[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, code, LANG_USER_DEFAULT, text,
+                   sizeof text, NULL);
+    return text;
+}
+
 bool WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size)
 {
     HKEY key;

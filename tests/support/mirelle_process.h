@@ -71,6 +71,15 @@ void ClickButton(HWND dialog, int id);
 // write values, read them back.
 void RemoveSettingsKey();
 bool WriteSettingsValue(const char* name, DWORD type, const void* data, DWORD size);
+
+// Makes every save of the program fail, the way a registry that refuses the
+// key would: the vendor key is made volatile, and a volatile key cannot hold
+// the program's key, so creating it fails with 1021
+// (ERROR_CHILD_MUST_BE_VOLATILE).  RemoveSettingsKey undoes it.
+bool MakeSettingsUnsavable();
+
+// The system's text for an error code, as the error box shows it.
+std::string SystemText(DWORD code);
 bool ReadSettingsValue(const char* name, DWORD* type, BYTE* data, DWORD* size);
 
 // The stored VK value as decimal bytes ("170,0,171,0,172,0"), prefixed with
