@@ -78,22 +78,27 @@ def colour_at(x, y, size, scheme):
     return background
 
 
+def coverage(px, py, size, scheme, samples):
+    """The summed colour of the samples of a pixel that the picture covers, and how many it covers."""
+    acc = [0.0, 0.0, 0.0]
+    covered = 0
+    for sy in range(samples):
+        for sx in range(samples):
+            c = colour_at((px + (sx + 0.5) / samples) / size, (py + (sy + 0.5) / samples) / size, size, scheme)
+            if c is not None:
+                covered += 1
+                for i in range(3):
+                    acc[i] += c[i]
+    return acc, covered
+
+
 def render(size, scheme, samples):
     """RGBA rows, top first, with coverage-weighted colours."""
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
-            acc = [0.0, 0.0, 0.0]
-            covered = 0
-            for sy in range(samples):
-                for sx in range(samples):
-                    c = colour_at((px + (sx + 0.5) / samples) / size, (py + (sy + 0.5) / samples) / size, size,
-                                  scheme)
-                    if c is not None:
-                        covered += 1
-                        for i in range(3):
-                            acc[i] += c[i]
+            acc, covered = coverage(px, py, size, scheme, samples)
             if covered * 2 < samples * samples:
                 row.append(None)
             else:
@@ -112,16 +117,7 @@ def render_rgba(size, scheme, samples, crisp=False):
         row = []
         for px in range(size):
             centre = colour_at((px + 0.5) / size, (py + 0.5) / size, size, scheme) if crisp else None
-            acc = [0.0, 0.0, 0.0]
-            covered = 0
-            for sy in range(samples):
-                for sx in range(samples):
-                    c = colour_at((px + (sx + 0.5) / samples) / size, (py + (sy + 0.5) / samples) / size, size,
-                                  scheme)
-                    if c is not None:
-                        covered += 1
-                        for i in range(3):
-                            acc[i] += c[i]
+            acc, covered = coverage(px, py, size, scheme, samples)
             if covered == 0:
                 row.append((0, 0, 0, 0))
             else:
