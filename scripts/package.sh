@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds both architectures from scratch and packs each into a zip in dist/:
-#   dist/mirelle-1.0.0.12-win64.zip and dist/mirelle-1.0.0.12-win32.zip
+#   dist/mirelle-<version>-win64.zip and dist/mirelle-<version>-win32.zip
+# (the version is project()'s in CMakeLists.txt, read from the build tree)
 # with the program, the README and the licence.  Nothing in them depends on
 # when or where they were built: the program has no link timestamp and the
 # archive entries carry a fixed date, order and no extra attributes, so two
@@ -8,17 +9,18 @@
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" zip
-version=$(sed -n 's/^#define MIRELLE_VERSION_TEXT *"\(.*\)"/\1/p' "$MIRELLE_ROOT/res/resource.h")
 dist="$MIRELLE_ROOT/dist"
 mkdir -p "$dist"
 
 package() {
     local arch=$1 toolchain=$2 suffix=$3
     local build="$MIRELLE_ROOT/build/package-$arch"
-    local stage="$build/stage/mirelle-$version"
     rm -rf "$build"
     cmake -S "$MIRELLE_ROOT" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$MIRELLE_ROOT/cmake/$toolchain.cmake" \
         -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+    local version
+    version=$(sed -n 's/^#define MIRELLE_VERSION_TEXT *"\(.*\)"/\1/p' "$build/generated/mirelle_version.h")
+    local stage="$build/stage/mirelle-$version"
     cmake --build "$build" -j "$(nproc)" --target mirelle >/dev/null
     mkdir -p "$stage"
     cp "$build/mirelle.exe" "$stage/mirelle.exe"

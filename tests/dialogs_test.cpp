@@ -13,6 +13,7 @@
 #include "dialogs/key_capture_field.h"
 #include "dialogs/set_keys_dialog.h"
 #include "keys/key_binding_set.h"
+#include "mirelle_version.h"
 #include "res/resource.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/modal_user.h"
@@ -357,10 +358,10 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
 TEST_F(DialogTest, AboutShowsTheProductVersion)
 {
     VS_FIXEDFILEINFO saved = VersionRecord;
-    VersionRecord.dwProductVersionMS = MAKELONG(0, 1);
-    VersionRecord.dwProductVersionLS = MAKELONG(12, 0);
+    VersionRecord.dwProductVersionMS = MAKELONG(MIRELLE_VERSION_MINOR, MIRELLE_VERSION_MAJOR);
+    VersionRecord.dwProductVersionLS = MAKELONG(MIRELLE_VERSION_TWEAK, MIRELLE_VERSION_PATCH);
     RunAbout([&](HWND dialog, DWORD thread) {
-        EXPECT_EQ("Mirelle v.1.0.0.12", TextOf(GetDlgItem(dialog, IDC_ABOUT_VERSION)));
+        EXPECT_EQ("Mirelle v." MIRELLE_VERSION_TEXT, TextOf(GetDlgItem(dialog, IDC_ABOUT_VERSION)));
         EXPECT_EQ(GetDlgItem(dialog, IDOK), FocusOf(thread));
         POINT dialogCentre = CentreOf(dialog), ownerCentre = CentreOf(owner_);
         EXPECT_LE(std::abs(dialogCentre.x - ownerCentre.x), 1);
