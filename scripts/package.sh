@@ -2,7 +2,8 @@
 # Builds both architectures from scratch and packs each into a zip in dist/:
 #   dist/mirelle-<version>-win64.zip and dist/mirelle-<version>-win32.zip
 # (the version is project()'s in CMakeLists.txt, read from the build tree)
-# with the program, the README and the licence.  Nothing in them depends on
+# with the program, a plain-text user guide (README.txt, made from the user
+# part of README.md) and the licence.  Nothing in them depends on
 # when or where they were built: the program has no link timestamp and the
 # archive entries carry a fixed date, order and no extra attributes, so two
 # runs give the same bytes.
@@ -24,14 +25,22 @@ package() {
     cmake --build "$build" -j "$(nproc)" --target mirelle >/dev/null
     mkdir -p "$stage"
     cp "$build/mirelle.exe" "$stage/mirelle.exe"
-    cp "$MIRELLE_ROOT/README.md" "$stage/README.md"
+    # Notepad before Windows 10 wants CRLF line ends.
+    awk -v version="$version" -f "$MIRELLE_ROOT/scripts/user-guide.awk" "$MIRELLE_ROOT/README.md" | cat -s \
+        | sed 's/$/\r/' >"$stage/README.txt"
+    # The guide travels alone: it must not send the reader to pictures,
+    # sources or scripts that the zip does not hold.
+    if grep -nE '\.(png|md|sh|cpp|h)\b|docs/|scripts/|build/' "$stage/README.txt" >&2; then
+        echo "README.txt points at files the zip does not hold (lines above)" >&2
+        exit 1
+    fi
     cp "$MIRELLE_ROOT/LICENSE.txt" "$stage/LICENSE.txt"
     chmod 644 "$stage"/*
     touch -h -d "2026-12-07 00:00:00 UTC" "$stage" "$stage"/*
     local zip="$dist/mirelle-$version-$suffix.zip"
     rm -f "$zip"
     (cd "$build/stage" && TZ=UTC zip -X -D -q -9 "$zip" \
-        "mirelle-$version/mirelle.exe" "mirelle-$version/README.md" "mirelle-$version/LICENSE.txt")
+        "mirelle-$version/mirelle.exe" "mirelle-$version/README.txt" "mirelle-$version/LICENSE.txt")
     echo "$(sha256sum "$zip" | cut -c1-16)  ${zip#$MIRELLE_ROOT/}"
 }
 
