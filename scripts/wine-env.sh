@@ -39,13 +39,15 @@ mirelle_wine_identity() {
 
 # Whether a program of the prefix's own architecture starts in it.
 mirelle_wine_prefix_starts() {
-    wine wineboot --help >/dev/null 2>&1
+    wine wineboot --help >/dev/null 2>&1 9>&-
 }
 
 # Makes sure the prefix exists and starts: creates it on first use, and makes
 # it anew when it was made by another Wine or no longer starts.  Several test
 # processes may start at once, so this is serialised with a lock next to the
-# prefix.
+# prefix.  Wine's own processes (services, the desktop) outlive the commands
+# that start them: none of them gets the lock's descriptor (9>&-), or the lock
+# would stay taken until they end.
 mirelle_wine_prefix_ready() {
     mkdir -p "$(dirname "$WINEPREFIX")"
     (
@@ -57,26 +59,26 @@ mirelle_wine_prefix_ready() {
         fi
         if [ -e "$WINEPREFIX" ]; then
             echo "The Wine prefix $WINEPREFIX is unfinished, was made by another Wine or no longer starts: making it anew." >&2
-            wineserver -k 2>/dev/null || true
+            wineserver -k 2>/dev/null 9>&- || true
             rm -rf "$WINEPREFIX"
         fi
-        wineboot -i >/dev/null 2>&1
+        wineboot -i >/dev/null 2>&1 9>&-
         # With no X display, fall back to Wine's null display driver:
         # windows, messages, hooks and input all work, nothing is drawn.
-        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d x11,null /f >/dev/null 2>&1 9>&-
         # On a virtual display no window manager runs: Wine then draws the
         # window frames itself and does not wait for a manager whenever a
         # window is hidden.
-        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1 9>&-
         # Debian's Wine does not find its own fonts (fonts-wine) by itself;
         # without Marlett the caption buttons show as letters.
         if [ -d /usr/share/wine/fonts ]; then
             cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
         fi
-        wineserver -w
+        wineserver -w 9>&-
         if ! mirelle_wine_prefix_starts; then
             echo "Wine cannot start programs in the new prefix $WINEPREFIX; Wine says:" >&2
-            wine wineboot --help 2>&1 >/dev/null | head -n 20 >&2
+            wine wineboot --help 2>&1 >/dev/null 9>&- | head -n 20 >&2
             exit 1
         fi
         echo "$identity" >"$stamp"
