@@ -28,6 +28,10 @@ package() {
     # Notepad before Windows 10 wants CRLF line ends.
     awk -v version="$version" -f "$MIRELLE_ROOT/scripts/user-guide.awk" "$MIRELLE_ROOT/README.md" | cat -s \
         | sed 's/$/\r/' >"$stage/README.txt"
+    if [ "$(grep -c . "$stage/README.txt")" -lt 20 ]; then
+        echo "README.md has lost its user guide's marks: README.txt would be empty" >&2
+        exit 1
+    fi
     # The guide travels alone: it must not send the reader to pictures,
     # sources or scripts that the zip does not hold.
     if grep -nE '\.(png|md|sh|cpp|h)\b|docs/|scripts/|build/' "$stage/README.txt" >&2; then
