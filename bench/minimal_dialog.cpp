@@ -1,8 +1,10 @@
 // The reference for Mirelle's start-up: a modeless dialog from a resource
 // template, created hidden, shown with the start's show command, and run by
-// a plain dialog message loop until Exit.  Same compiler flags and static
-// linking as Mirelle.
+// a plain dialog message loop until Exit.  Same compiler flags, static
+// linking and manifest as Mirelle, and like Mirelle it loads the common
+// controls that the manifest asks for before its first dialog.
 #include <windows.h>
+#include <commctrl.h>
 
 #include "minimal_dialog_ids.h"
 
@@ -34,6 +36,8 @@ INT_PTR CALLBACK MinimalDialogProc(HWND window, UINT message, WPARAM wParam, LPA
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int showCommand)
 {
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
     DialogWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MINIMAL), NULL, MinimalDialogProc, 0);
     if (DialogWindow == NULL) {
         return 1;

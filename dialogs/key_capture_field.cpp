@@ -19,15 +19,23 @@ void ShowBinding(HWND field, KeyBinding binding)
 // A field whose slot index has been overwritten cannot be trusted with
 // anything; the program says so and ends.  The box comes once per field:
 // while it is up, its own modal loop keeps sending the field messages, and
-// each of them would otherwise raise another box.
+// each of them would otherwise raise another box.  Nor do those messages
+// post the quit message: a paint or a key already queued for the field
+// would end the box's loop before the box had shown.  The quit follows the
+// answer.
 LRESULT OnDamagedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     static HWND reported = NULL;
+    static bool boxShowing = false;
     if (reported != window) {
         reported = window;
+        boxShowing = true;
         MessageBoxA(window, "Damaged EditKeySubclass.  Fooey.", "Internal Error", MB_ICONERROR);
+        boxShowing = false;
     }
-    PostQuitMessage(1);
+    if (!boxShowing) {
+        PostQuitMessage(1);
+    }
     return DefWindowProcA(window, message, wParam, lParam);
 }
 

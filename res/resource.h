@@ -51,8 +51,4 @@
 #define IDS_CONTACT_ADDRESS     274
 #define IDS_SAVE_TRAY_ERROR     275
 
-// Version of the program, in the version block and (through it) the About box
-#define MIRELLE_VERSION_BINARY  1,0,0,12
-#define MIRELLE_VERSION_TEXT    "1.0.0.12"
-
 #endif

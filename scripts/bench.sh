@@ -34,7 +34,7 @@ x64="$MIRELLE_ROOT/build/x64"
 x86="$MIRELLE_ROOT/build/x86"
 
 unset DISPLAY
-export WINEPREFIX="$x64/wineprefix"
+export MIRELLE_ARCH=x64 MIRELLE_BUILD="$x64"
 # One persistent wineserver for the run, so that each process start measures
 # the program and not the server's start; stopped again at the end, with
 # every Wine process of the prefix.

@@ -1,11 +1,17 @@
 # Shared by the README's commands: package installation and the cross builds.
 MIRELLE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# Installs the Debian packages that are missing, and only those.
+# Installs the Debian packages that are missing, and only those.  Packages
+# of the i386 architecture (the 32-bit Wine) are meant for amd64 machines:
+# there the architecture is added first if dpkg lacks it; elsewhere they are
+# left out.
 mirelle_install_packages() {
     local missing=()
     local package
     for package in "$@"; do
+        if [ "${package%:i386}" != "$package" ] && [ "$(dpkg --print-architecture)" != amd64 ]; then
+            continue
+        fi
         if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
             missing+=("$package")
         fi
@@ -18,12 +24,19 @@ mirelle_install_packages() {
     if [ "$(id -u)" -ne 0 ]; then
         sudo=sudo
     fi
+    if [[ " ${missing[*]}" == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+        $sudo dpkg --add-architecture i386
+    fi
+    # Also brings the lists of a newly added architecture.
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
 MIRELLE_BUILD_PACKAGES=(cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 googletest)
-MIRELLE_RUN_PACKAGES=(wine wine64 fonts-wine xvfb x11-utils xdotool imagemagick)
+# The 32-bit Wine runs the x86 tests.  Every script installs the same Wine, as
+# a prefix made before a change of the installed Wine has to be made anew.
+# xdotool types real X keys for the tests that need raw input.
+MIRELLE_RUN_PACKAGES=(wine wine64 wine32:i386 fonts-wine xvfb x11-utils xdotool imagemagick)
 
 # mirelle_build <x64|x86> [targets...]: configures one architecture and
 # builds everything, or only the given targets.

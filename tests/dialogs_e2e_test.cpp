@@ -11,6 +11,7 @@
 #include <iterator>
 #include <string>
 
+#include "mirelle_version.h"
 #include "resource.h"
 #include "tests/support/message_pump.h"
 #include "tests/support/mirelle_process.h"
@@ -268,7 +269,7 @@ TEST_F(DialogsE2ETest, AboutShowsTheVersionAndClosesOnlyThroughOk)
     Start();
     HWND about = Open(IDC_MAIN_ABOUT, "About Mirelle");
     ASSERT_NE(nullptr, about);
-    EXPECT_EQ("Mirelle v.1.0.0.12", ControlText(about, IDC_ABOUT_VERSION));
+    EXPECT_EQ("Mirelle v." MIRELLE_VERSION_TEXT, ControlText(about, IDC_ABOUT_VERSION));
     EXPECT_EQ(GetDlgItem(about, IDOK), FocusIn(about));
     RECT a, m;
     GetWindowRect(about, &a);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "mirelle_version.h"
 #include "resource.h"
 #include "tests/support/dialog_template.h"
 
@@ -207,10 +208,12 @@ TEST(Resources, VersionBlock)
     VS_FIXEDFILEINFO* fixed = NULL;
     UINT length = 0;
     ASSERT_TRUE(VerQueryValueA(&block[0], "\\", reinterpret_cast<void**>(&fixed), &length));
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(12, 0), fixed->dwFileVersionLS);
-    EXPECT_EQ(MAKELONG(0, 1), fixed->dwProductVersionMS);
-    EXPECT_EQ(MAKELONG(12, 0), fixed->dwProductVersionLS);
+    const DWORD high = MAKELONG(MIRELLE_VERSION_MINOR, MIRELLE_VERSION_MAJOR);
+    const DWORD low = MAKELONG(MIRELLE_VERSION_TWEAK, MIRELLE_VERSION_PATCH);
+    EXPECT_EQ(high, fixed->dwFileVersionMS);
+    EXPECT_EQ(low, fixed->dwFileVersionLS);
+    EXPECT_EQ(high, fixed->dwProductVersionMS);
+    EXPECT_EQ(low, fixed->dwProductVersionLS);
     char* text = NULL;
     ASSERT_TRUE(VerQueryValueA(&block[0], "\\StringFileInfo\\040904E4\\ProductName", reinterpret_cast<void**>(&text),
                                &length));
@@ -247,6 +250,7 @@ TEST(Resources, ManifestAsksForStylesScalingAndKnownSystems)
     const char* data = static_cast<const char*>(LockResource(LoadResource(NULL, resource)));
     std::string manifest(data, SizeofResource(NULL, resource));
     const char* wanted[] = {
+        "name=\"Quorvath.Mirelle\" version=\"" MIRELLE_VERSION_TEXT "\"",
         "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
         // Per-monitor v2 where the system knows it, else system-aware;
         // never per-monitor v1 ("true/pm", "PerMonitor").

@@ -1,7 +1,8 @@
 // Takes the README's pictures: starts the real mirelle.exe on the (virtual)
 // display, opens its dialogs the way a user does, and saves what the screen
-// shows of each as a 24-bit BMP in the given folder; then the main window
-// alone at 150 % display scaling.
+// shows of each as a 24-bit BMP in the given folder: main-window, set-keys,
+// set-keys-question and about; then the main window alone at 150 % display
+// scaling, main-window-150.
 //   screenshot_driver.exe --mirelle=<path> --out=<folder>
 #include <windows.h>
 
@@ -77,11 +78,27 @@ RECT WindowArea(HWND window)
     return r;
 }
 
-RECT Union(RECT a, RECT b)
+// A key pressed with Control and Shift held, as a person types it.
+void PressWithControlShift(BYTE vk)
 {
-    RECT r;
-    UnionRect(&r, &a, &b);
-    return r;
+    SendKey(VK_CONTROL, false);
+    SendKey(VK_SHIFT, false);
+    Tap(vk);
+    SendKey(VK_SHIFT, true);
+    SendKey(VK_CONTROL, true);
+}
+
+// Waits up to two seconds for a capture field to show the key's name.
+bool WaitForText(HWND dialog, int field, const char* text)
+{
+    for (int i = 0; i < 40; ++i) {
+        if (ControlText(dialog, field) == text) {
+            return true;
+        }
+        Sleep(50);
+    }
+    std::printf("field %d shows \"%s\", not \"%s\"\n", field, ControlText(dialog, field).c_str(), text);
+    return false;
 }
 
 HWND OwnedBox(DWORD processId, HWND owner)
@@ -119,21 +136,33 @@ int main(int argc, char** argv)
     Sleep(700);
     bool ok = SaveScreen(WindowArea(mirelle.mainWindow), folder, "main-window.bmp");
 
-    // Set Keys with the question that a letter key brings up.
+    // Set Keys with three captured keys, then, on OK, the question that a
+    // function key brings up, in a picture of its own.
     ClickAndSettle(GetDlgItem(mirelle.mainWindow, IDC_MAIN_SET_KEYS));
     HWND setKeys = FindProcessDialog(pid, "Set Keys", 5000);
     if (setKeys != NULL) {
-        ClickAndSettle(GetDlgItem(setKeys, IDC_SETKEYS_MUTE));
-        Tap('A');
-        ClickAndSettle(GetDlgItem(setKeys, IDOK));
-        HWND box = OwnedBox(pid, setKeys);
+        const struct { int field; BYTE vk; const char* name; } picks[] = {
+            { IDC_SETKEYS_MUTE, VK_F7, "Control+Shift+F7" },
+            { IDC_SETKEYS_LOWER, VK_F8, "Control+Shift+F8" },
+            { IDC_SETKEYS_RAISE, VK_F9, "Control+Shift+F9" },
+        };
+        for (const auto& pick : picks) {
+            ClickAndSettle(GetDlgItem(setKeys, pick.field));
+            PressWithControlShift(pick.vk);
+            ok = WaitForText(setKeys, pick.field, pick.name) && ok;
+        }
         ParkMouse();
         Sleep(500);
-        ok = SaveScreen(Union(WindowArea(setKeys), box != NULL ? WindowArea(box) : WindowArea(setKeys)), folder,
-                        "set-keys.bmp")
-             && box != NULL && ok;
+        ok = SaveScreen(WindowArea(setKeys), folder, "set-keys.bmp") && ok;
+        ClickAndSettle(GetDlgItem(setKeys, IDOK));
+        HWND box = OwnedBox(pid, setKeys);
         if (box != NULL) {
+            ParkMouse();
+            Sleep(500);
+            ok = SaveScreen(WindowArea(box), folder, "set-keys-question.bmp") && ok;
             ClickAndSettle(GetDlgItem(box, IDNO));
+        } else {
+            ok = false;
         }
         ClickAndSettle(GetDlgItem(setKeys, IDCANCEL));
     } else {
