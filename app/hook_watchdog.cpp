@@ -63,8 +63,10 @@ BOOL StartHookWatchdog(HWND window)
     return HookWatchdog.listening;
 }
 
-void StopHookWatchdog()
+void StopHookWatchdog(HWND window)
 {
+    KillTimer(window, HookWatchdogTimer);
+    HookWatchdog.checkPending = false;
     if (HookWatchdog.listening) {
         RegisterKeyboard(NULL, RIDEV_REMOVE);
         HookWatchdog.listening = false;

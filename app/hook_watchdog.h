@@ -35,7 +35,8 @@ extern HookWatchdogState HookWatchdog;
 // window) also while it is not in front.  FALSE when the system refuses; the
 // program then runs without the watchdog, as it would without raw input.
 BOOL StartHookWatchdog(HWND window);
-void StopHookWatchdog();
+// Before the window goes: no more raw input, no check pending.
+void StopHookWatchdog(HWND window);
 
 // WM_INPUT: notes the key and, when a hook belongs installed and has not seen
 // the key yet, arms the check.  The message still belongs to the default

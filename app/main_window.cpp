@@ -115,8 +115,7 @@ BOOL OnTimer(HWND window, UINT_PTR id)
 
 void OnDestroy(HWND window)
 {
-    KillTimer(window, HookWatchdogTimer);
-    StopHookWatchdog();
+    StopHookWatchdog(window);
     StopSessionWatch(window);
     MainWindowHandle = NULL;
     PostQuitMessage(0);

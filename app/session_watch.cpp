@@ -14,7 +14,6 @@ void TryToRegister(HWND window)
     if (SessionWatch.registered) {
         return;
     }
-    SessionWatch.failedTries++;
     SetTimer(window, SessionWatchTimer, SessionWatch.nextRetry, NULL);
     UINT next = SessionWatch.nextRetry * 2;
     SessionWatch.nextRetry = next < SessionWatchLongestRetry ? next : SessionWatchLongestRetry;
@@ -25,7 +24,6 @@ void TryToRegister(HWND window)
 void StartSessionWatch(HWND window)
 {
     SessionWatch.registered = false;
-    SessionWatch.failedTries = 0;
     SessionWatch.nextRetry = SessionWatchFirstRetry;
     TryToRegister(window);
 }

@@ -17,7 +17,6 @@ const UINT SessionWatchLongestRetry = 30000;
 struct SessionWatchState {
     bool registered;
     UINT nextRetry;    // delay of the retry timer while not registered
-    int failedTries;
 };
 extern SessionWatchState SessionWatch;
 
