@@ -147,6 +147,35 @@ protected:
         return LoggedKeyPress(player_, before, VK_F10);
     }
 
+    // Keeps typing until the program has tried a second hook, from a second
+    // thread, which also closes whatever error box comes up (the box is modal
+    // on this thread).  Returns the boxes' texts.
+    std::vector<std::string> TypeUntilASecondInstall()
+    {
+        DWORD thread = GetCurrentThreadId();
+        std::atomic<bool> done(false), finished(false);
+        std::vector<std::string> boxes;
+        std::thread user([&] {
+            DWORD start = GetTickCount();
+            while (!done && GetTickCount() - start < 30000) {
+                HWND box = WaitForThreadDialog(thread, "Error", 0);
+                if (box != NULL) {
+                    boxes.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
+                    AnswerBox(box, IDOK);
+                    PumpUntil([&] { return !IsWindow(box); }, 5000);
+                }
+                RunXdotool("key a");
+            }
+            finished = true;
+        });
+        PumpUntil([] { return VolumeHookInstalls.size() >= 2; }, 30000);
+        PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
+        done = true;
+        PumpUntil([&] { return finished.load(); }, 30000);
+        user.join();
+        return boxes;
+    }
+
     HWND window_ = NULL;
     StandInPlayer player_ = {};
 };
@@ -172,11 +201,7 @@ TEST_F(HookWatchdogTest, ADeafHookIsReplacedAtMostOncePerFiveSeconds)
     ASSERT_NO_FATAL_FAILURE(Start());
     NextHooks = NewHooks::Deaf;
     DropHook();
-    DWORD start = GetTickCount();
-    while (VolumeHookInstalls.size() < 2 && GetTickCount() - start < 30000) {
-        ASSERT_TRUE(RunXdotool("key a"));
-        PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
-    }
+    TypeUntilASecondInstall();
     ASSERT_EQ(2u, VolumeHookInstalls.size());
     EXPECT_GE(VolumeHookInstalls[1] - VolumeHookInstalls[0], HookWatchdogMinimumInterval);
 }
@@ -186,29 +211,7 @@ TEST_F(HookWatchdogTest, ARefusedHookIsReportedOnceAndTriedAgain)
     ASSERT_NO_FATAL_FAILURE(Start());
     NextHooks = NewHooks::Refused;
     DropHook();
-    // The box is modal on this thread: a second thread plays the user, who
-    // keeps typing and closes what comes up.
-    DWORD thread = GetCurrentThreadId();
-    std::atomic<bool> done(false), finished(false);
-    std::vector<std::string> boxes;
-    std::thread user([&] {
-        DWORD start = GetTickCount();
-        while (!done && GetTickCount() - start < 30000) {
-            HWND box = WaitForThreadDialog(thread, "Error", 0);
-            if (box != NULL) {
-                boxes.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
-                AnswerBox(box, IDOK);
-                PumpUntil([&] { return !IsWindow(box); }, 5000);
-            }
-            RunXdotool("key a");
-        }
-        finished = true;
-    });
-    PumpUntil([] { return VolumeHookInstalls.size() >= 2; }, 30000);
-    PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
-    done = true;
-    PumpUntil([&] { return finished.load(); }, 30000);
-    user.join();
+    std::vector<std::string> boxes = TypeUntilASecondInstall();
 
     ASSERT_EQ(2u, VolumeHookInstalls.size());
     EXPECT_GE(VolumeHookInstalls[1] - VolumeHookInstalls[0], HookWatchdogMinimumInterval);
@@ -269,18 +272,15 @@ TEST_F(HookWatchdogTest, NothingIsInstalledWhileSetKeysIsOpen)
 TEST_F(HookWatchdogTest, UnlockForgetsAControlWhoseKeyUpTheHookMissed)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
-    KeyStroke down[1] = { { VK_LCONTROL, false } };
-    SendKeysPumping(down, 1);
+    SendKeysPumping({ { VK_LCONTROL, false } });
     ASSERT_EQ(ModifierControl, HeldModifiers);
     ASSERT_TRUE(UnhookWindowsHookEx(VolumeHookHandle));
-    KeyStroke up[1] = { { VK_LCONTROL, true } };
-    SendKeysPumping(up, 1);
+    SendKeysPumping({ { VK_LCONTROL, true } });
 
     SendMessageA(window_, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
     EXPECT_EQ(1u, VolumeHookInstalls.size());
     EXPECT_EQ(0, HeldModifiers);
-    KeyStroke raise[2] = { { 'R', false }, { 'R', true } };
-    SendKeysPumping(raise, 2);
+    SendKeysPumping({ { 'R', false }, { 'R', true } });
     EXPECT_TRUE(PumpUntilLogged(&player_, 2, 5000));
 }
 

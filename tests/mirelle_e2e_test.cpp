@@ -33,11 +33,6 @@ protected:
         RunningProgramTest::TearDown();
     }
 
-    void Send(std::initializer_list<KeyStroke> strokes)
-    {
-        SendKeysPumping(strokes.begin(), static_cast<int>(strokes.size()));
-    }
-
     MirelleProcess second_ = {};
     StandInPlayer player_ = {};
     KeyObserver observer_ = {};
@@ -110,7 +105,7 @@ TEST_F(MirelleTest, BoundKeysDriveANormalPlayer)
     ASSERT_TRUE(StartKeyObserver(&observer_));
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
-    Send({ { 0xAC, false }, { 0xAC, true }, { 0xAA, false }, { 0xAA, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true }, { 0xAA, false }, { 0xAA, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 4, 3000));
     PumpMessagesFor(100);
     ASSERT_EQ(4, player_.count);
@@ -126,7 +121,7 @@ TEST_F(MirelleTest, BoundKeysSendCommandsToAMinimizedPlayer)
     const BYTE keys[6] = { 'M', 2, 'L', 2, 'R', 2 };
     SeedKeys(keys);
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
-    Send({ { VK_LCONTROL, false }, { 'L', false }, { 'L', true }, { 'R', false }, { 'R', true },
+    SendKeysPumping({ { VK_LCONTROL, false }, { 'L', false }, { 'L', true }, { 'R', false }, { 'R', true },
            { VK_LCONTROL, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 3000));
     PumpMessagesFor(100);
@@ -140,7 +135,7 @@ TEST_F(MirelleTest, WithoutPlayerTheVolumeKeyIsInjected)
 {
     ASSERT_TRUE(StartKeyObserver(&observer_));
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
-    Send({ { 0xAB, false }, { 0xAB, true } });
+    SendKeysPumping({ { 0xAB, false }, { 0xAB, true } });
     PumpMessagesFor(300);
     EXPECT_TRUE(SawInjectedPress(observer_, VK_VOLUME_DOWN)) << observer_.count << " keys seen";
 }
@@ -152,7 +147,7 @@ TEST_F(MirelleTest, UnboundKeysAndWrongModifiersPassThrough)
     const BYTE keys[6] = { 'M', 1, 0xAB, 0, 0xAC, 0 };
     SeedKeys(keys);
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
-    Send({ { 'Q', false }, { 'Q', true }, { 'M', false }, { 'M', true },
+    SendKeysPumping({ { 'Q', false }, { 'Q', true }, { 'M', false }, { 'M', true },
            { VK_CONTROL, false }, { 'M', false }, { 'M', true }, { VK_CONTROL, true },
            { VK_LSHIFT, false }, { 0xAC, false }, { 0xAC, true }, { VK_LSHIFT, true } });
     PumpMessagesFor(200);
@@ -265,7 +260,7 @@ TEST_F(MirelleTest, ASecondStartDefersToTheFirstAndEnds)
 
     // The first instance still runs with exactly one hook: one message per
     // event, not two.
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     PumpUntilLogged(&player_, 2, 3000);
     PumpMessagesFor(200);
     EXPECT_EQ(2, player_.count);
@@ -367,7 +362,7 @@ TEST_F(MirelleTest, KeysThatCannotBeSavedAreReportedAndWorkForTheRun)
     std::string status = StatusFor("Search", "Favorites", "Volume Up");
     EXPECT_TRUE(PumpUntil([&] { return ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS) == status; }))
         << ControlText(mirelle_.mainWindow, IDC_MAIN_STATUS);
-    Send({ { VK_VOLUME_UP, false }, { VK_VOLUME_UP, true } });
+    SendKeysPumping({ { VK_VOLUME_UP, false }, { VK_VOLUME_UP, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 5000));
     EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));
 }
@@ -403,7 +398,7 @@ TEST_F(MirelleTest, ExitEndsTheProgramAndReleasesTheKeys)
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));
     ClickButton(mirelle_.mainWindow, IDOK);
     EXPECT_EQ(0u, WaitForExit(&mirelle_, 5000));
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     PumpMessagesFor(200);
     EXPECT_EQ(0, player_.count);
     EXPECT_EQ(2, observer_.count);
@@ -454,8 +449,7 @@ bool ObserverSeesBoundKey(KeyObserver* observer, StandInPlayer* player, BYTE vk)
 {
     int before = player->count;
     observer->count = 0;
-    KeyStroke strokes[2] = { { vk, false }, { vk, true } };
-    SendKeysPumping(strokes, 2);
+    SendKeysPumping({ { vk, false }, { vk, true } });
     PumpUntilLogged(player, before + 2, 3000);
     PumpMessagesFor(100);
     EXPECT_EQ(before + 2, player->count) << "one hook: exactly one message per event";
@@ -484,15 +478,13 @@ TEST_F(MirelleTest, ResumeAndUnlockPutTheHookBackWithEverythingElseKept)
         // Shift goes down before the event and stays down: the hook's record
         // of it must survive the re-installation.
         StopKeyObserver(&observer_);
-        KeyStroke shift[1] = { { VK_LSHIFT, false } };
-        SendKeysPumping(shift, 1);
+        SendKeysPumping({ { VK_LSHIFT, false } });
         ASSERT_TRUE(StartKeyObserver(&observer_));
         EXPECT_TRUE(ObserverSeesBoundKey(&observer_, &player_, 'R'));
 
         SendMessageA(window, e.message, e.event, 0);
         EXPECT_EQ(e.reinstalls, !ObserverSeesBoundKey(&observer_, &player_, 'R'));
-        KeyStroke release[1] = { { VK_LSHIFT, true } };
-        SendKeysPumping(release, 1);
+        SendKeysPumping({ { VK_LSHIFT, true } });
     }
     EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
     ClickButton(window, IDOK);
@@ -509,7 +501,7 @@ TEST_F(MirelleTest, WhileSetKeysIsOpenResumeInstallsNothing)
     ASSERT_NE(nullptr, dialog);
     SendMessageA(mirelle_.mainWindow, WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0);
     SendMessageA(mirelle_.mainWindow, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     EXPECT_EQ(0, player_.count);
     EXPECT_EQ(2, observer_.count);  // no hook took it
 
@@ -519,7 +511,7 @@ TEST_F(MirelleTest, WhileSetKeysIsOpenResumeInstallsNothing)
     }
     ASSERT_FALSE(IsWindow(dialog));
     observer_.count = 0;
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     PumpUntilLogged(&player_, 2, 3000);
     PumpMessagesFor(100);
     EXPECT_EQ(2, player_.count);

@@ -344,18 +344,13 @@ protected:
         VolumeHookTest::TearDown();
     }
 
-    void Send(std::initializer_list<KeyStroke> strokes)
-    {
-        SendKeysPumping(strokes.begin(), static_cast<int>(strokes.size()));
-    }
-
     KeyObserver observer_;
 };
 
 TEST_F(VolumeHookInstalledTest, BoundKeyReachesThePlayerAndNobodyElse)
 {
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 2000));
     ASSERT_EQ(2, player_.count);
     EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));
@@ -365,7 +360,7 @@ TEST_F(VolumeHookInstalledTest, BoundKeyReachesThePlayerAndNobodyElse)
 TEST_F(VolumeHookInstalledTest, MinimizedPlayerGetsTheCommand)
 {
     ASSERT_TRUE(CreateStandInPlayer(&player_, true));
-    Send({ { 0xAB, false }, { 0xAB, true } });
+    SendKeysPumping({ { 0xAB, false }, { 0xAB, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 1, 2000));
     PumpMessagesFor(100);
     ASSERT_EQ(1, player_.count);
@@ -377,7 +372,7 @@ TEST_F(VolumeHookInstalledTest, UnboundKeysAndWrongModifiersPassThrough)
 {
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     Bind(VolumeAction::Mute, 'M', ModifierControl | ModifierShift);
-    Send({ { 'Q', false }, { 'Q', true },
+    SendKeysPumping({ { 'Q', false }, { 'Q', true },
            { VK_SHIFT, false }, { 'M', false }, { 'M', true }, { VK_SHIFT, true } });
     ASSERT_EQ(6, observer_.count);
     EXPECT_EQ('Q', observer_.keys[0].vk);
@@ -386,7 +381,7 @@ TEST_F(VolumeHookInstalledTest, UnboundKeysAndWrongModifiersPassThrough)
 
     // Both modifiers, sent once in their generic and once in their left forms.
     observer_.count = 0;
-    Send({ { VK_CONTROL, false }, { VK_SHIFT, false }, { 'M', false }, { 'M', true },
+    SendKeysPumping({ { VK_CONTROL, false }, { VK_SHIFT, false }, { 'M', false }, { 'M', true },
            { VK_SHIFT, true }, { VK_CONTROL, true },
            { VK_LCONTROL, false }, { VK_LSHIFT, false }, { 'M', false }, { 'M', true },
            { VK_LSHIFT, true }, { VK_LCONTROL, true } });
@@ -401,7 +396,7 @@ TEST_F(VolumeHookInstalledTest, UnboundKeysAndWrongModifiersPassThrough)
 
 TEST_F(VolumeHookInstalledTest, WithoutPlayerTheVolumeKeyIsInjectedAndTheUsersKeySwallowed)
 {
-    Send({ { 0xAA, false }, { 0xAA, true } });
+    SendKeysPumping({ { 0xAA, false }, { 0xAA, true } });
     PumpMessagesFor(200);
     EXPECT_TRUE(SawInjectedPress(observer_, VK_VOLUME_MUTE)) << observer_.count << " keys seen";
 }
@@ -409,7 +404,7 @@ TEST_F(VolumeHookInstalledTest, WithoutPlayerTheVolumeKeyIsInjectedAndTheUsersKe
 TEST_F(VolumeHookInstalledTest, WithoutPlayerABoundVolumeKeyIsPassedOnAsIs)
 {
     Bind(VolumeAction::Lower, VK_VOLUME_DOWN, 0);
-    Send({ { VK_VOLUME_DOWN, false }, { VK_VOLUME_DOWN, true } });
+    SendKeysPumping({ { VK_VOLUME_DOWN, false }, { VK_VOLUME_DOWN, true } });
     ASSERT_EQ(2, observer_.count);
     EXPECT_EQ(VK_VOLUME_DOWN, observer_.keys[0].vk);
     EXPECT_EQ(VK_VOLUME_DOWN, observer_.keys[1].vk);
@@ -420,7 +415,7 @@ TEST_F(VolumeHookInstalledTest, RemovedHookLetsEverythingThrough)
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     RemoveVolumeHook();
     EXPECT_EQ(nullptr, VolumeHookHandle);
-    Send({ { 0xAC, false }, { 0xAC, true } });
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     EXPECT_EQ(2, observer_.count);
     EXPECT_EQ(0, player_.count);
 }

@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 struct KeyStroke {
     BYTE vk;
     bool up;
@@ -15,6 +17,10 @@ struct KeyStroke {
 // and pumps the calling thread's messages until the worker is done and the
 // hooks have had time to run.
 void SendKeysPumping(const KeyStroke* strokes, int count);
+inline void SendKeysPumping(std::initializer_list<KeyStroke> strokes)
+{
+    SendKeysPumping(strokes.begin(), static_cast<int>(strokes.size()));
+}
 
 struct ObservedKey {
     BYTE vk;
