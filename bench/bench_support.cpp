@@ -22,6 +22,33 @@ void CloseProgramHandles(DialogProgram* program)
     program->window = NULL;
 }
 
+struct DialogSearch {
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK FindVisibleDialogProc(HWND window, LPARAM parameter)
+{
+    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    char windowClass[16];
+    if (processId == search->processId && IsWindowVisible(window)
+        && GetClassNameA(window, windowClass, sizeof windowClass) > 0 && std::strcmp(windowClass, "#32770") == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The process's visible top-level dialog window, or null.
+HWND FindVisibleDialog(DWORD processId)
+{
+    DialogSearch search = { processId, NULL };
+    EnumWindows(FindVisibleDialogProc, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 const char* FindArgument(int argc, char** argv, const char* name)
 {
     size_t length = std::strlen(name);
@@ -75,37 +102,42 @@ int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
     return value != NULL ? std::atoi(value) : fallback;
 }
 
-double StartDialogProgram(DialogProgram* program, const char* path, const char* title)
+double StartDialogProgram(DialogProgram* program, const char* commandLine)
 {
     std::memset(program, 0, sizeof *program);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    char commandLine[MAX_PATH + 2];
-    lstrcpynA(commandLine, path, MAX_PATH);
+    char line[MAX_PATH + 200];
+    lstrcpynA(line, commandLine, sizeof line);
 
     double start = Now();
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &program->info)) {
-        PrintError("could not start %s, error %lu", path, GetLastError());
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &program->info)) {
+        PrintError("could not start %s, error %lu", commandLine, GetLastError());
         return -1.0;
     }
+    // The program's thread first waits for input once its window is shown
+    // and its first messages are handled.  WaitForInputIdle sleeps until
+    // then, so this process takes no time from the start it measures; only
+    // should the window not yet be visible then is it polled for.
+    WaitForInputIdle(program->info.hProcess, VisibleTimeoutMs);
     for (;;) {
-        HWND window = FindProcessDialog(program->info.dwProcessId, title, 0, false);
-        if (window != NULL && IsWindowVisible(window)) {
-            double seconds = Now() - start;
+        double now = Now();
+        HWND window = FindVisibleDialog(program->info.dwProcessId);
+        if (window != NULL) {
             program->window = window;
-            return seconds;
+            return now - start;
         }
         if (PumpUntilSignalled(program->info.hProcess, 1)) {
             DWORD code = 0;
             GetExitCodeProcess(program->info.hProcess, &code);
-            PrintError("%s ended with code %lu before its window showed", path, code);
+            PrintError("%s ended with code %lu before its window showed", commandLine, code);
             CloseProgramHandles(program);
             return -1.0;
         }
-        if ((Now() - start) * 1000.0 > VisibleTimeoutMs) {
-            PrintError("%s showed no visible \"%s\" window within %lu ms", path, title, VisibleTimeoutMs);
+        if ((now - start) * 1000.0 > VisibleTimeoutMs) {
+            PrintError("%s showed no visible dialog window within %lu ms", commandLine, VisibleTimeoutMs);
             TerminateProcess(program->info.hProcess, 99);
             WaitForSingleObject(program->info.hProcess, ExitTimeoutMs);
             CloseProgramHandles(program);

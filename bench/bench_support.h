@@ -31,12 +31,12 @@ struct DialogProgram {
     HWND window;
 };
 
-// Starts the program shown normally and waits, polling every millisecond,
-// until its top-level "#32770" window titled `title` is visible.  Returns the
-// seconds from CreateProcess to that moment, or a negative number when the
-// program could not start, ended early or showed nothing within 20 s (it is
-// then killed).
-double StartDialogProgram(DialogProgram* program, const char* path, const char* title);
+// Starts the program (a command line: path and arguments) shown normally and
+// waits until it is ready for the user: its top-level "#32770" window is
+// visible and its thread waits for input.  Returns the seconds from
+// CreateProcess to that moment, or a negative number when the program could
+// not start, ended early or was not ready within 20 s (it is then killed).
+double StartDialogProgram(DialogProgram* program, const char* commandLine);
 
 // Ends the program the way its user would (WM_COMMAND IDOK to its window) and
 // waits for the process.  Kills it when it does not end within 10 s; returns

@@ -489,7 +489,7 @@ bool MeasureProgramLatency(HWND player, int presses, const char* mirellePath)
                     return false;
                 }
                 DialogProgram mirelle;
-                if (StartDialogProgram(&mirelle, mirellePath, MirelleTitle) < 0) {
+                if (StartDialogProgram(&mirelle, mirellePath) < 0) {
                     return false;
                 }
                 lost += TimePresses(key, perRound, &volume);

@@ -3,19 +3,23 @@
 # prints one Markdown table: the hook's overhead and the latency of a bound
 # key, start-up time and memory of the real program next to a minimal dialog,
 # and the program's size and imported DLLs.  Adds nothing to the tests.
-#   scripts/bench.sh [--events=<n>] [--presses=<n>] [--runs=<n>]
+#   scripts/bench.sh [--events=<n>] [--presses=<n>] [--pairs=<n>] [--startup-steps]
+# --startup-steps adds where Mirelle's start-up time and memory go, one step
+# at a time (a few minutes more).
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 events=20000
 presses=1000
-runs=15
+pairs=60
+startup_steps=no
 for argument in "$@"; do
     case "$argument" in
         --events=*) events=${argument#*=} ;;
         --presses=*) presses=${argument#*=} ;;
-        --runs=*) runs=${argument#*=} ;;
-        *) echo "usage: $0 [--events=<n>] [--presses=<n>] [--runs=<n>]" >&2; exit 2 ;;
+        --pairs=*) pairs=${argument#*=} ;;
+        --startup-steps) startup_steps=yes ;;
+        *) echo "usage: $0 [--events=<n>] [--presses=<n>] [--pairs=<n>] [--startup-steps]" >&2; exit 2 ;;
     esac
 done
 
@@ -23,7 +27,8 @@ mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" "${MIRELLE_RUN_PACKAGES[
 for arch in x86 x64; do
     log="$MIRELLE_ROOT/build/bench-build-$arch.log"
     mkdir -p "$MIRELLE_ROOT/build"
-    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog raw_input_benchmark >"$log" 2>&1; then
+    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog minimal_dialog_shell32 \
+        startup_steps raw_input_benchmark >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "The $arch build failed; the whole log is $log" >&2
         exit 1
@@ -62,8 +67,12 @@ run_bench() {
 hook_rows=$(run_bench "$x64/bench/hook_benchmark.exe" --events="$events" --presses="$presses" \
     --mirelle="$x64/mirelle.exe")
 raw_input_rows=$(run_bench --x11 "$x64/bench/raw_input_benchmark.exe")
+steps=()
+if [ "$startup_steps" = yes ]; then
+    steps=(--steps="$x64/bench/startup_steps.exe" --shell32="$x64/bench/minimal_dialog_shell32.exe")
+fi
 startup_rows=$(run_bench "$x64/bench/startup_benchmark.exe" --mirelle="$x64/mirelle.exe" \
-    --minimal="$x64/bench/minimal_dialog.exe" --runs="$runs")
+    --minimal="$x64/bench/minimal_dialog.exe" --pairs="$pairs" "${steps[@]}")
 
 kib() {
     local bytes

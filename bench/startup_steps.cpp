@@ -1,0 +1,186 @@
+// Mirelle's start-up one step at a time, for finding where its start-up time
+// and memory go: the program's main window template, resources and imports
+// with a dialog procedure that does nothing, plus those of Mirelle's start-up
+// steps that the command line names, in Mirelle's order and through its own
+// functions where they are public:
+//   settings   LoadSettings, the registry read
+//   version    the version record: VERSION.dll from System32 and its three calls
+//   icons      the window's big and small icons at the sizes the system asks for
+//   status     the status line and the check box
+//   session    StartSessionWatch, the session notifications
+//   raw-input  StartHookWatchdog, raw keyboard input for the hook's watchdog
+//   hook       StartVolumeHook, the low-level keyboard hook
+//   tray       AttachTrayButton, with the stored mode
+//   all        every one of them
+// startup_benchmark starts it next to Mirelle and the minimal dialog.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "app_state.h"
+#include "hook_watchdog.h"
+#include "main_window.h"
+#include "resource.h"
+#include "session_watch.h"
+#include "settings_store.h"
+#include "tray_minimize_flag.h"
+#include "traybutton.h"
+#include "volume_hook_control.h"
+
+namespace {
+
+enum Step : unsigned {
+    Settings = 1 << 0,
+    Version = 1 << 1,
+    Icons = 1 << 2,
+    Status = 1 << 3,
+    Session = 1 << 4,
+    RawInput = 1 << 5,
+    Hook = 1 << 6,
+    Tray = 1 << 7,
+};
+
+unsigned Steps = 0;
+
+bool Wanted(Step step)
+{
+    return (Steps & step) != 0;
+}
+
+unsigned StepsOf(const char* commandLine)
+{
+    const struct {
+        const char* word;
+        unsigned steps;
+    } names[] = { { "settings", Settings }, { "version", Version }, { "icons", Icons }, { "status", Status },
+                  { "session", Session }, { "raw-input", RawInput }, { "hook", Hook }, { "tray", Tray },
+                  { "all", ~0u } };
+    unsigned steps = 0;
+    for (const auto& name : names) {
+        if (std::strstr(commandLine, name.word) != NULL) {
+            steps |= name.steps;
+        }
+    }
+    return steps;
+}
+
+using GetFileVersionInfoSizeFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
+using GetFileVersionInfoFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
+using VerQueryValueFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
+void ReadVersionRecord(HINSTANCE instance)
+{
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH - 16);
+    if (length == 0 || length >= MAX_PATH - 16) {
+        return;
+    }
+    lstrcatA(path, "\\version.dll");
+    HMODULE version = LoadLibraryA(path);
+    if (version == NULL) {
+        return;
+    }
+    auto getSize = reinterpret_cast<GetFileVersionInfoSizeFunction>(
+        reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoSizeA")));
+    auto getInfo = reinterpret_cast<GetFileVersionInfoFunction>(
+        reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoA")));
+    auto query = reinterpret_cast<VerQueryValueFunction>(
+        reinterpret_cast<void*>(GetProcAddress(version, "VerQueryValueA")));
+    DWORD handle = 0, size = 0;
+    if (getSize == NULL || getInfo == NULL || query == NULL || GetModuleFileNameA(instance, path, MAX_PATH) == 0
+        || (size = getSize(path, &handle)) == 0) {
+        return;
+    }
+    void* block = HeapAlloc(GetProcessHeap(), 0, size);
+    void* fixed = NULL;
+    UINT fixedLength = 0;
+    if (block != NULL && getInfo(path, 0, size, block) && query(block, "\\", &fixed, &fixedLength)
+        && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
+        VersionRecord = *static_cast<const VS_FIXEDFILEINFO*>(fixed);
+    }
+    HeapFree(GetProcessHeap(), 0, block);
+}
+
+void SetIcon(HWND window, WPARAM which, int width, int height)
+{
+    HANDLE icon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON, GetSystemMetrics(width),
+                             GetSystemMetrics(height), LR_DEFAULTCOLOR);
+    SendMessageA(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+}
+
+BOOL OnInitDialog(HWND window)
+{
+    if (Wanted(Icons)) {
+        SetIcon(window, ICON_BIG, SM_CXICON, SM_CYICON);
+        SetIcon(window, ICON_SMALL, SM_CXSMICON, SM_CYSMICON);
+    }
+    if (Wanted(Status)) {
+        UpdateStatusText(window);
+        CheckDlgButton(window, IDC_MAIN_TRAY_MINIMIZE, TrayMinimize ? BST_CHECKED : BST_UNCHECKED);
+    }
+    if (Wanted(Session)) {
+        StartSessionWatch(window);
+    }
+    if (Wanted(RawInput)) {
+        StartHookWatchdog(window);
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK StepsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
+            DestroyWindow(window);
+        }
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+        return TRUE;
+    case WM_DESTROY:
+        MainWindowHandle = NULL;
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int showCommand)
+{
+    ModuleInstance = instance;
+    Steps = StepsOf(commandLine);
+    if (Wanted(Version)) {
+        ReadVersionRecord(instance);
+    }
+    if (Wanted(Settings)) {
+        LoadSettings();
+    }
+    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
+    InitCommonControlsEx(&controls);
+    MainWindowHandle = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, StepsDialogProc, 0);
+    if (MainWindowHandle == NULL) {
+        return 1;
+    }
+    if (Wanted(Hook)) {
+        StartVolumeHook();
+    }
+    if (Wanted(Tray)) {
+        AttachTrayButton(MainWindowHandle, &showCommand, TrayMinimize, FALSE);
+    }
+    ShowWindow(MainWindowHandle, showCommand);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (MainWindowHandle != NULL && IsDialogMessageA(MainWindowHandle, &msg)) {
+            continue;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    StopVolumeHook();
+    return 0;
+}
