@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "app_state.h"
+#include "hook_state.h"
 #include "hook_watchdog.h"
 #include "main_window.h"
 #include "resource.h"
@@ -153,6 +154,11 @@ INT_PTR CALLBACK StepsDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int showCommand)
 {
     ModuleInstance = instance;
+    // What every start does first, so that the hook, when installed, acts as
+    // Mirelle's.
+    if (LoadStringA(instance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity) <= 0) {
+        PlayerClassName[0] = '\0';
+    }
     Steps = StepsOf(commandLine);
     if (Wanted(Version)) {
         ReadVersionRecord(instance);
