@@ -1,25 +1,30 @@
 #!/bin/bash
 # Builds both architectures, runs the benchmarks under Wine (64-bit) and
 # prints one Markdown table: the hook's overhead and the latency of a bound
-# key, start-up time and memory of the real program next to a minimal dialog,
-# and the program's size and imported DLLs.  Adds nothing to the tests.
-#   scripts/bench.sh [--events=<n>] [--presses=<n>] [--pairs=<n>] [--startup-steps]
-# --startup-steps adds where Mirelle's start-up time and memory go, one step
-# at a time (a few minutes more).
+# key, start-up time, memory and idle wake-ups of the real program next to a
+# minimal dialog, and the program's size and imported DLLs.  Adds nothing to
+# the tests.
+#   scripts/bench.sh [--events=<n>] [--presses=<n>] [--pairs=<n>] [--idle-seconds=<n>] [--startup-steps]
+# --idle-seconds is how long each idle count lasts (60; twice, one for each
+# mode).  --startup-steps adds where Mirelle's start-up time and memory go,
+# one step at a time (a few minutes more).
 set -euo pipefail
 . "$(dirname "$0")/common.sh"
 
 events=20000
 presses=1000
 pairs=60
+idle_seconds=60
 startup_steps=no
 for argument in "$@"; do
     case "$argument" in
         --events=*) events=${argument#*=} ;;
         --presses=*) presses=${argument#*=} ;;
         --pairs=*) pairs=${argument#*=} ;;
+        --idle-seconds=*) idle_seconds=${argument#*=} ;;
         --startup-steps) startup_steps=yes ;;
-        *) echo "usage: $0 [--events=<n>] [--presses=<n>] [--pairs=<n>] [--startup-steps]" >&2; exit 2 ;;
+        *) echo "usage: $0 [--events=<n>] [--presses=<n>] [--pairs=<n>] [--idle-seconds=<n>] [--startup-steps]" >&2
+           exit 2 ;;
     esac
 done
 
@@ -28,7 +33,7 @@ for arch in x86 x64; do
     log="$MIRELLE_ROOT/build/bench-build-$arch.log"
     mkdir -p "$MIRELLE_ROOT/build"
     if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog minimal_dialog_shell32 \
-        startup_steps raw_input_benchmark >"$log" 2>&1; then
+        startup_steps raw_input_benchmark idle_benchmark >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "The $arch build failed; the whole log is $log" >&2
         exit 1
@@ -67,6 +72,8 @@ run_bench() {
 hook_rows=$(run_bench "$x64/bench/hook_benchmark.exe" --events="$events" --presses="$presses" \
     --mirelle="$x64/mirelle.exe")
 raw_input_rows=$(run_bench --x11 "$x64/bench/raw_input_benchmark.exe")
+idle_rows=$(run_bench --x11 "$x64/bench/idle_benchmark.exe" --mirelle="$x64/mirelle.exe" \
+    --minimal="$x64/bench/minimal_dialog.exe" --seconds="$idle_seconds")
 steps=()
 if [ "$startup_steps" = yes ]; then
     steps=(--steps="$x64/bench/startup_steps.exe" --shell32="$x64/bench/minimal_dialog_shell32.exe")
@@ -93,6 +100,7 @@ cat <<EOF
 $hook_rows
 $raw_input_rows
 $startup_rows
+$idle_rows
 | mirelle.exe file size, x64 | $(kib "$x64/mirelle.exe") | minimal_dialog.exe: $(kib "$x64/bench/minimal_dialog.exe") | |
 | mirelle.exe file size, x86 | $(kib "$x86/mirelle.exe") | minimal_dialog.exe: $(kib "$x86/bench/minimal_dialog.exe") | |
 | Imported DLLs of mirelle.exe, x64 | $(dlls "$x64/mirelle.exe") | minimal_dialog.exe: $(dlls "$x64/bench/minimal_dialog.exe") | |
