@@ -102,6 +102,16 @@ int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
     return value != NULL ? std::atoi(value) : fallback;
 }
 
+bool HasArgument(int argc, char** argv, const char* name)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 double StartDialogProgram(DialogProgram* program, const char* commandLine)
 {
     std::memset(program, 0, sizeof *program);

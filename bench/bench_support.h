@@ -25,6 +25,9 @@ double Percentile(std::vector<double> values, double percent);
 // Finds "<name>=<number>" in argv; `fallback` when it is absent.
 int TakeIntArgument(int argc, char** argv, const char* name, int fallback);
 
+// Whether argv holds `name` as an argument of its own.
+bool HasArgument(int argc, char** argv, const char* name);
+
 // A dialog program started by a benchmark: its process and its main window.
 struct DialogProgram {
     PROCESS_INFORMATION info;

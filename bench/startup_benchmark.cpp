@@ -7,18 +7,21 @@
 // neighbouring starts, which goes first alternating from pair to pair, and
 // the figure is the median of the ratios of the pairs with its quartiles.
 //
-// With --steps and --shell32 it also shows where Mirelle's start-up time and
-// memory go, one step at a time: the minimal dialog, its twin that imports
-// SHELL32, startup_steps.exe with Mirelle's window, resources and imports and
-// none, one or all of Mirelle's start-up steps, and Mirelle itself.  Each
-// step is timed as pairs of neighbouring starts with the configuration below
-// it, one pair per step in each round, the steps in rotating order.
-//   startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>]
-//                     [--steps=<startup_steps.exe> --shell32=<minimal_dialog_shell32.exe> [--rounds=<n>]]
+// With --steps it also shows where Mirelle's start-up time and memory go,
+// one step at a time, with programs built next to this one: the minimal
+// dialog; its twin that imports SHELL32; its twin that shows Mirelle's main
+// window template from Mirelle's resources; startup_steps.exe, which adds
+// Mirelle's code and imports and none, one or all of its start-up steps; and
+// Mirelle itself.  Each step is timed as pairs of neighbouring starts with
+// the configuration below it, one pair per step in each round, the steps in
+// rotating order.
+//   startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>] [--steps [--rounds=<n>]]
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
@@ -225,37 +228,54 @@ struct Comparison {
     std::vector<double> milliseconds;  // per pair: this one's start less the one below
 };
 
-bool MeasureSteps(const char* minimalPath, const char* shell32Path, const char* stepsPath, const char* mirellePath,
-                  int rounds)
+// The programs of the steps live next to this one.
+void SetProgramBesideThis(Program* program, std::vector<std::string>* paths, const char* name,
+                          const char* arguments = "")
 {
-    // The programs: the minimal dialog, its SHELL32 twin, startup_steps.exe
-    // without steps, with each step and with all, and Mirelle.
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(NULL, path, MAX_PATH);
+    char* slash = std::strrchr(path, '\\');
+    if (length == 0 || length >= MAX_PATH || slash == NULL) {
+        path[0] = '\0';
+        slash = path - 1;
+    }
+    lstrcpynA(slash + 1, name, static_cast<int>(MAX_PATH - (slash + 1 - path)));
+    paths->push_back(path);
+    SetProgram(program, paths->back().c_str(), arguments);
+}
+
+bool MeasureSteps(const char* minimalPath, const char* mirellePath, int rounds)
+{
     const char* steps[] = { "settings", "version", "icons", "status", "session", "raw-input", "hook", "tray", "all" };
     const int stepCount = sizeof steps / sizeof steps[0];
-    std::vector<Program> programs(4 + stepCount);
+    const int none = 3, all = none + stepCount, mirelle = all + 1;
+    std::vector<Program> programs(mirelle + 1);
+    std::vector<std::string> paths;
+    paths.reserve(programs.size());
     SetProgram(&programs[0], minimalPath);
-    SetProgram(&programs[1], shell32Path);
-    SetProgram(&programs[2], stepsPath);
+    SetProgramBesideThis(&programs[1], &paths, "minimal_dialog_shell32.exe");
+    SetProgramBesideThis(&programs[2], &paths, "minimal_dialog_main_window.exe");
+    SetProgramBesideThis(&programs[none], &paths, "startup_steps.exe");
     for (int i = 0; i < stepCount; ++i) {
-        SetProgram(&programs[3 + i], stepsPath, steps[i]);
+        SetProgram(&programs[none + 1 + i], paths.back().c_str(), steps[i]);
     }
-    const int all = 2 + stepCount, mirelle = all + 1;
     SetProgram(&programs[mirelle], mirellePath);
     std::vector<Comparison> comparisons = {
         { "+ SHELL32 imported", 1, 0, {} },
-        { "Mirelle's main window, resources and imports, none of its steps", 2, 1, {} },
-        { "+ LoadSettings (registry read)", 3, 2, {} },
-        { "+ version record (VERSION.dll from System32)", 4, 2, {} },
-        { "+ icons at the system's sizes", 5, 2, {} },
-        { "+ status line and check box", 6, 2, {} },
-        { "+ StartSessionWatch (WTSAPI32)", 7, 2, {} },
-        { "+ StartHookWatchdog (raw input)", 8, 2, {} },
-        { "+ StartVolumeHook (low-level hook)", 9, 2, {} },
-        { "+ AttachTrayButton", 10, 2, {} },
-        { "+ every step above", all, 2, {} },
+        { "Mirelle's main window and resources instead of the one button", 2, 0, {} },
+        { "+ Mirelle's code and imports, none of its start-up steps", none, 2, {} },
+        { "+ LoadSettings (registry read)", none + 1, none, {} },
+        { "+ version record (VERSION.dll from System32)", none + 2, none, {} },
+        { "+ icons at the system's sizes", none + 3, none, {} },
+        { "+ status line and check box", none + 4, none, {} },
+        { "+ StartSessionWatch (WTSAPI32)", none + 5, none, {} },
+        { "+ StartHookWatchdog (raw input)", none + 6, none, {} },
+        { "+ StartVolumeHook (low-level hook)", none + 7, none, {} },
+        { "+ AttachTrayButton", none + 8, none, {} },
+        { "+ every step above", all, none, {} },
         { "Mirelle itself", mirelle, all, {} },
     };
-    const char* labels[] = { "the minimal dialog", "SHELL32 imported", "none of the steps" };
+    const char* labels[] = { "the minimal dialog", "", "Mirelle's main window", "none of the steps" };
 
     for (Program& program : programs) {
         if (!MeasureOneStart(&program, Record::Nothing)) {
@@ -294,7 +314,7 @@ bool MeasureSteps(const char* minimalPath, const char* shell32Path, const char* 
         std::snprintf(mine, sizeof mine, "%.0f ms, %.0f KiB", Median(program.seconds) * 1000.0,
                       Median(program.privateBytes) / 1024.0);
         std::snprintf(reference, sizeof reference, "after %s",
-                      comparison.below < 3 ? labels[comparison.below] : "every step");
+                      comparison.below <= none ? labels[comparison.below] : "every step");
         char spread[80];
         FormatSpread(spread, sizeof spread, comparison.milliseconds, 1.0, 1, " ms");
         std::vector<MemoryKinds> difference;
@@ -317,11 +337,10 @@ bool MeasureSteps(const char* minimalPath, const char* shell32Path, const char* 
 
 int main(int argc, char** argv)
 {
-    char mirellePath[MAX_PATH], minimalPath[MAX_PATH], stepsPath[MAX_PATH], shell32Path[MAX_PATH];
+    char mirellePath[MAX_PATH], minimalPath[MAX_PATH];
     if (!TakePathArgument(argc, argv, "--mirelle", mirellePath, sizeof mirellePath)
         || !TakePathArgument(argc, argv, "--minimal", minimalPath, sizeof minimalPath)) {
-        PrintError("usage: startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>] "
-                   "[--steps=<path> --shell32=<path> [--rounds=<n>]]");
+        PrintError("usage: startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>] [--steps [--rounds=<n>]]");
         return 2;
     }
     int pairs = TakeIntArgument(argc, argv, "--pairs", 40);
@@ -333,10 +352,9 @@ int main(int argc, char** argv)
     if (!MeasurePairs(&mirelle, &minimal, pairs) || !PrintMemory(mirelle, minimal)) {
         return 1;
     }
-    if (TakePathArgument(argc, argv, "--steps", stepsPath, sizeof stepsPath)
-        && TakePathArgument(argc, argv, "--shell32", shell32Path, sizeof shell32Path)) {
-        int rounds = TakeIntArgument(argc, argv, "--rounds", 20);
-        if (!MeasureSteps(minimalPath, shell32Path, stepsPath, mirellePath, rounds < 1 ? 1 : rounds)) {
+    if (HasArgument(argc, argv, "--steps")) {
+        int rounds = TakeIntArgument(argc, argv, "--rounds", 30);
+        if (!MeasureSteps(minimalPath, mirellePath, rounds < 1 ? 1 : rounds)) {
             return 1;
         }
     }

@@ -32,8 +32,8 @@ mirelle_install_packages "${MIRELLE_BUILD_PACKAGES[@]}" "${MIRELLE_RUN_PACKAGES[
 for arch in x86 x64; do
     log="$MIRELLE_ROOT/build/bench-build-$arch.log"
     mkdir -p "$MIRELLE_ROOT/build"
-    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog minimal_dialog_shell32 \
-        startup_steps raw_input_benchmark idle_benchmark >"$log" 2>&1; then
+    if ! mirelle_build "$arch" mirelle hook_benchmark startup_benchmark minimal_dialog raw_input_benchmark \
+        idle_benchmark >"$log" 2>&1; then
         tail -n 40 "$log" >&2
         echo "The $arch build failed; the whole log is $log" >&2
         exit 1
@@ -76,7 +76,7 @@ idle_rows=$(run_bench --x11 "$x64/bench/idle_benchmark.exe" --mirelle="$x64/mire
     --minimal="$x64/bench/minimal_dialog.exe" --seconds="$idle_seconds")
 steps=()
 if [ "$startup_steps" = yes ]; then
-    steps=(--steps="$x64/bench/startup_steps.exe" --shell32="$x64/bench/minimal_dialog_shell32.exe")
+    steps=(--steps)
 fi
 startup_rows=$(run_bench "$x64/bench/startup_benchmark.exe" --mirelle="$x64/mirelle.exe" \
     --minimal="$x64/bench/minimal_dialog.exe" --pairs="$pairs" "${steps[@]}")
