@@ -22,33 +22,6 @@ void CloseProgramHandles(DialogProgram* program)
     program->window = NULL;
 }
 
-struct DialogSearch {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindVisibleDialogProc(HWND window, LPARAM parameter)
-{
-    DialogSearch* search = reinterpret_cast<DialogSearch*>(parameter);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    char windowClass[16];
-    if (processId == search->processId && IsWindowVisible(window)
-        && GetClassNameA(window, windowClass, sizeof windowClass) > 0 && std::strcmp(windowClass, "#32770") == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The process's visible top-level dialog window, or null.
-HWND FindVisibleDialog(DWORD processId)
-{
-    DialogSearch search = { processId, NULL };
-    EnumWindows(FindVisibleDialogProc, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 const char* FindArgument(int argc, char** argv, const char* name)
 {
     size_t length = std::strlen(name);
@@ -102,6 +75,16 @@ int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
     return value != NULL ? std::atoi(value) : fallback;
 }
 
+bool TakeProgramPaths(int argc, char** argv, char* mirelle, char* minimal, const char* usage)
+{
+    if (TakePathArgument(argc, argv, "--mirelle", mirelle, MAX_PATH)
+        && TakePathArgument(argc, argv, "--minimal", minimal, MAX_PATH)) {
+        return true;
+    }
+    PrintError("usage: %s", usage);
+    return false;
+}
+
 bool HasArgument(int argc, char** argv, const char* name)
 {
     for (int i = 1; i < argc; ++i) {
@@ -134,7 +117,7 @@ double StartDialogProgram(DialogProgram* program, const char* commandLine)
     WaitForInputIdle(program->info.hProcess, VisibleTimeoutMs);
     for (;;) {
         double now = Now();
-        HWND window = FindVisibleDialog(program->info.dwProcessId);
+        HWND window = FindProcessDialog(program->info.dwProcessId, NULL, 0);
         if (window != NULL) {
             program->window = window;
             return now - start;
@@ -177,6 +160,15 @@ bool StopDialogProgram(DialogProgram* program)
     }
     CloseProgramHandles(program);
     return ended;
+}
+
+bool MirelleIsOpen()
+{
+    if (FindWindowA("#32770", "Mirelle") == NULL) {
+        return false;
+    }
+    PrintError("a Mirelle window is already open on this desktop; close it first");
+    return true;
 }
 
 void PrintRow(const char* figure, const char* mirelle, const char* reference, const char* result)

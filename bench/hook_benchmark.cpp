@@ -37,7 +37,6 @@
 namespace {
 
 const char PlayerWindowClass[] = "WMPlayerApp";
-const char MirelleTitle[] = "Mirelle";
 const DWORD ReceiptTimeoutMs = 2000;
 const int WarmUpPresses = 5;
 
@@ -512,8 +511,7 @@ bool MeasureProgramLatency(int presses, const char* mirellePath)
         std::vector<double> roundVolume, roundReference;
         for (int slot = 0; slot < 2; ++slot) {
             if ((round + slot) % 2 == 0) {
-                if (FindWindowA("#32770", MirelleTitle) != NULL) {
-                    PrintError("a Mirelle window is already open on this desktop; close it first");
+                if (MirelleIsOpen()) {
                     return false;
                 }
                 DialogProgram mirelle;
@@ -593,8 +591,7 @@ int main(int argc, char** argv)
     }
 
     // A running Mirelle would add its own hook to every measurement here.
-    if (FindWindowA("#32770", MirelleTitle) != NULL) {
-        PrintError("a Mirelle window is already open on this desktop; close it first");
+    if (MirelleIsOpen()) {
         return 1;
     }
     ModuleInstance = GetModuleHandleA(NULL);

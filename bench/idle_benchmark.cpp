@@ -156,15 +156,13 @@ bool MeasureMode(const char* mode, bool tray, const char* mirellePath, const cha
 int main(int argc, char** argv)
 {
     char mirellePath[MAX_PATH], minimalPath[MAX_PATH];
-    if (!TakePathArgument(argc, argv, "--mirelle", mirellePath, sizeof mirellePath)
-        || !TakePathArgument(argc, argv, "--minimal", minimalPath, sizeof minimalPath)) {
-        PrintError("usage: idle_benchmark --mirelle=<path> --minimal=<path> [--seconds=<n>]");
+    if (!TakeProgramPaths(argc, argv, mirellePath, minimalPath,
+                          "idle_benchmark --mirelle=<path> --minimal=<path> [--seconds=<n>]")) {
         return 2;
     }
     int seconds = TakeIntArgument(argc, argv, "--seconds", 60);
     seconds = seconds < 1 ? 1 : seconds;
-    if (FindWindowA("#32770", MirelleTitle) != NULL) {
-        PrintError("a Mirelle window is already open on this desktop; close it first");
+    if (MirelleIsOpen()) {
         return 1;
     }
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);

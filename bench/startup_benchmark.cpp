@@ -29,7 +29,6 @@
 
 namespace {
 
-const char MirelleTitle[] = "Mirelle";
 const int CommandLineCapacity = MAX_PATH + 32;
 
 struct Program {
@@ -68,8 +67,7 @@ enum class Record { Nothing, Time, TimeAndMemoryKinds };
 // then Exit and wait for the process.
 bool MeasureOneStart(Program* program, Record record)
 {
-    if (FindWindowA("#32770", MirelleTitle) != NULL) {
-        PrintError("a Mirelle window is already open on this desktop; close it first");
+    if (MirelleIsOpen()) {
         return false;
     }
     DialogProgram running;
@@ -338,12 +336,12 @@ bool MeasureSteps(const char* minimalPath, const char* mirellePath, int rounds)
 int main(int argc, char** argv)
 {
     char mirellePath[MAX_PATH], minimalPath[MAX_PATH];
-    if (!TakePathArgument(argc, argv, "--mirelle", mirellePath, sizeof mirellePath)
-        || !TakePathArgument(argc, argv, "--minimal", minimalPath, sizeof minimalPath)) {
-        PrintError("usage: startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>] [--steps [--rounds=<n>]]");
+    if (!TakeProgramPaths(argc, argv, mirellePath, minimalPath,
+                          "startup_benchmark --mirelle=<path> --minimal=<path> [--pairs=<n>] "
+                          "[--steps [--rounds=<n>]]")) {
         return 2;
     }
-    int pairs = TakeIntArgument(argc, argv, "--pairs", 40);
+    int pairs = TakeIntArgument(argc, argv, "--pairs", 100);
     pairs = pairs < 5 ? 5 : pairs;
 
     Program mirelle = {}, minimal = {};

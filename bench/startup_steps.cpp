@@ -1,8 +1,8 @@
 // Mirelle's start-up one step at a time, for finding where its start-up time
-// and memory go: the program's main window template, resources and imports
-// with a dialog procedure that does nothing, plus those of Mirelle's start-up
-// steps that the command line names, in Mirelle's order and through its own
-// functions where they are public:
+// and memory go: built into the minimal dialog's twin that shows Mirelle's
+// main window (startup_steps.exe), it adds Mirelle's code and imports and
+// those of Mirelle's start-up steps that the command line names, in
+// Mirelle's order and through its own functions where they are public:
 //   settings   LoadSettings, the registry read
 //   version    the version record: VERSION.dll from System32 and its three calls
 //   icons      the window's big and small icons at the sizes the system asks for
@@ -13,8 +13,7 @@
 //   tray       AttachTrayButton, with the stored mode
 //   all        every one of them
 // startup_benchmark starts it next to Mirelle and the minimal dialog.
-#include <windows.h>
-#include <commctrl.h>
+#include "bench/startup_steps.h"
 
 #include <cstring>
 
@@ -110,7 +109,26 @@ void SetIcon(HWND window, WPARAM which, int width, int height)
     SendMessageA(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
 }
 
-BOOL OnInitDialog(HWND window)
+} // namespace
+
+void StepsBeforeDialog(HINSTANCE instance, const char* commandLine)
+{
+    ModuleInstance = instance;
+    // What every start does first, so that the hook, when installed, acts as
+    // Mirelle's.
+    if (LoadStringA(instance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity) <= 0) {
+        PlayerClassName[0] = '\0';
+    }
+    Steps = StepsOf(commandLine);
+    if (Wanted(Version)) {
+        ReadVersionRecord(instance);
+    }
+    if (Wanted(Settings)) {
+        LoadSettings();
+    }
+}
+
+void StepsInInitDialog(HWND window)
 {
     if (Wanted(Icons)) {
         SetIcon(window, ICON_BIG, SM_CXICON, SM_CYICON);
@@ -126,67 +144,15 @@ BOOL OnInitDialog(HWND window)
     if (Wanted(RawInput)) {
         StartHookWatchdog(window);
     }
-    return TRUE;
 }
 
-INT_PTR CALLBACK StepsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM /*lParam*/)
+void StepsBeforeShow(HWND window, int* showCommand)
 {
-    switch (message) {
-    case WM_INITDIALOG:
-        return OnInitDialog(window);
-    case WM_COMMAND:
-        if (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) {
-            DestroyWindow(window);
-        }
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
-        return TRUE;
-    case WM_DESTROY:
-        MainWindowHandle = NULL;
-        PostQuitMessage(0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
-}
-
-} // namespace
-
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR commandLine, int showCommand)
-{
-    ModuleInstance = instance;
-    // What every start does first, so that the hook, when installed, acts as
-    // Mirelle's.
-    if (LoadStringA(instance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity) <= 0) {
-        PlayerClassName[0] = '\0';
-    }
-    Steps = StepsOf(commandLine);
-    if (Wanted(Version)) {
-        ReadVersionRecord(instance);
-    }
-    if (Wanted(Settings)) {
-        LoadSettings();
-    }
-    INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
-    InitCommonControlsEx(&controls);
-    MainWindowHandle = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, StepsDialogProc, 0);
-    if (MainWindowHandle == NULL) {
-        return 1;
-    }
+    MainWindowHandle = window;
     if (Wanted(Hook)) {
         StartVolumeHook();
     }
     if (Wanted(Tray)) {
-        AttachTrayButton(MainWindowHandle, &showCommand, TrayMinimize, FALSE);
+        AttachTrayButton(window, showCommand, TrayMinimize, FALSE);
     }
-    ShowWindow(MainWindowHandle, showCommand);
-    MSG msg;
-    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
-        if (MainWindowHandle != NULL && IsDialogMessageA(MainWindowHandle, &msg)) {
-            continue;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    StopVolumeHook();
-    return 0;
 }

@@ -13,7 +13,7 @@ set -euo pipefail
 
 events=20000
 presses=1000
-pairs=60
+pairs=100
 idle_seconds=60
 startup_steps=no
 for argument in "$@"; do
