@@ -45,22 +45,32 @@ x86="$MIRELLE_ROOT/build/x86"
 
 unset DISPLAY
 export MIRELLE_ARCH=x64 MIRELLE_BUILD="$x64"
+# Every Wine process of the run, the wineserver included, runs on one CPU.
+# On a virtual machine, waking a thread on another CPU that is idle goes
+# through the hypervisor and takes tens of microseconds, and Wine's programs
+# wake the wineserver and each other for every call they make: spread over
+# the CPUs, the figures depended on what the rest of the machine happened to
+# be doing (the start-up ratio moved from 1.13 to 1.27 between a busy and an
+# idle machine).  On one CPU they are the work of the programs themselves.
+pin=(taskset -c "$(($(nproc) - 1))")
 # One persistent wineserver for the run, so that each process start measures
 # the program and not the server's start; stopped again at the end, with
-# every Wine process of the prefix.
-"$MIRELLE_ROOT/scripts/wine-server" up
+# every Wine process of the prefix.  A server already running may not be on
+# that CPU: it is stopped first.
+"$MIRELLE_ROOT/scripts/wine-server" down
+"${pin[@]}" "$MIRELLE_ROOT/scripts/wine-server" up
 trap '"$MIRELLE_ROOT/scripts/wine-server" down' EXIT
 
 # run_bench [--x11] <program> <arguments...>: the program's table rows;
 # anything else it prints means a failure, shown with its exit status.  With
-# --x11 the program runs on a virtual X display of its own.
+# --x11 the program runs on a virtual X display of its own.  On the run's CPU.
 run_bench() {
     local runner="$MIRELLE_ROOT/scripts/wine-run" output status=0
     if [ "$1" = --x11 ]; then
         runner="$MIRELLE_ROOT/scripts/wine-run-x11"
         shift
     fi
-    output=$("$runner" "$@" 2>&1) || status=$?
+    output=$("${pin[@]}" "$runner" "$@" 2>&1) || status=$?
     if [ "$status" -ne 0 ] || grep -qv '^|' <<<"$output"; then
         echo "$(basename "$1") failed (exit status $status):" >&2
         echo "$output" >&2
@@ -96,7 +106,7 @@ cat <<EOF
 | Figure | Mirelle | Reference | Comparison |
 |---|---|---|---|
 | Date | $(date -u '+%Y-%m-%d %H:%M UTC') | | |
-| Machine | $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores, $(wine --version 2>/dev/null) | | |
+| Machine | $(uname -m), ${cpu:-unknown CPU}, $(nproc) cores (the benchmarks on one of them), $(wine --version 2>/dev/null) | | |
 $hook_rows
 $raw_input_rows
 $startup_rows
