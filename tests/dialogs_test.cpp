@@ -370,6 +370,33 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
     EXPECT_EQ(1u, msg.wParam);
 }
 
+TEST_F(DialogTest, ASecondDamagedFieldDoesNotEndTheFirstOnesBoxUnseen)
+{
+    bool firstStayed = false;
+    RunSetKeys([&](HWND dialog, DWORD thread) {
+        HWND raise = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+        HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+        SetWindowLongPtrA(raise, GWLP_USERDATA, EditKeySlotCount);
+        SetWindowLongPtrA(lower, GWLP_USERDATA, EditKeySlotCount);
+        PostMessageA(raise, WM_KEYDOWN, 'Q', 1);
+        HWND first = WaitForThreadDialog(thread, "Internal Error", 30000);
+        ASSERT_NE(nullptr, first);
+        // The second field's box comes up inside the first one's loop, and
+        // is answered first.
+        PostMessageA(lower, WM_KEYDOWN, 'Q', 1);
+        HWND second = WaitForThreadDialog(thread, "Internal Error", 30000, first);
+        ASSERT_NE(nullptr, second);
+        AnswerBox(second, IDOK);
+        // The first box stays until the user has answered it too.
+        firstStayed = !PumpUntil([&] { return !IsWindow(first); }, 1000);
+        AnswerBox(first, IDOK);
+    });
+    EXPECT_TRUE(firstStayed);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
+}
+
 // --- About -------------------------------------------------------------------
 
 TEST_F(DialogTest, AboutShowsTheProductVersion)
