@@ -401,10 +401,11 @@ TEST_F(HyperlinkTest, PointerOverTheLinkUnderlinesItUntilItLeaves)
         ExpectUnderlinedCopy(ownLogFont, hovered);
         EXPECT_EQ(link, GetCapture());
 
-        MoveMouse(link, size.cx - 1, size.cy - 1);
-        MoveMouse(link, size.cx / 2, 0);
-        EXPECT_EQ(hovered, FontOf(link)) << "moving within changes nothing";
-        EXPECT_EQ(link, GetCapture());
+        for (POINT within : { POINT{ size.cx - 1, size.cy - 1 }, POINT{ size.cx / 2, 0 } }) {
+            MoveMouse(link, within.x, within.y);
+            EXPECT_EQ(hovered, FontOf(link)) << "moving within changes nothing";
+            EXPECT_EQ(link, GetCapture());
+        }
 
         MoveMouse(link, size.cx, size.cy / 2);
         EXPECT_EQ(own, FontOf(link)) << "just right of the control";
