@@ -62,6 +62,7 @@ HHOOK WINAPI CountingSetWindowsHookEx(int type, HOOKPROC procedure, HINSTANCE mo
 int RegistrationFailuresLeft = 0;
 std::vector<HWND> RegistrationCalls;
 decltype(&WTSRegisterSessionNotification) RealRegister = nullptr;
+decltype(&GetProcAddress) RealGetProcAddress = nullptr;
 
 BOOL WINAPI FailingRegister(HWND window, DWORD flags)
 {
@@ -75,13 +76,25 @@ BOOL WINAPI FailingRegister(HWND window, DWORD flags)
     return RealRegister(window, flags);
 }
 
+// The program finds the registration in wtsapi32.dll when it needs it: it
+// gets the failing one in its place.
+FARPROC WINAPI SteeringGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC real = RealGetProcAddress(module, name);
+    if (real == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "WTSRegisterSessionNotification") != 0) {
+        return real;
+    }
+    RealRegister = reinterpret_cast<decltype(RealRegister)>(reinterpret_cast<void (*)()>(real));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(FailingRegister));
+}
+
 void PatchOnce()
 {
     if (RealSetWindowsHookEx == nullptr) {
         RealSetWindowsHookEx = reinterpret_cast<decltype(RealSetWindowsHookEx)>(
             PatchImport("user32.dll", "SetWindowsHookExA", reinterpret_cast<void*>(CountingSetWindowsHookEx)));
-        RealRegister = reinterpret_cast<decltype(RealRegister)>(PatchImport(
-            "wtsapi32.dll", "WTSRegisterSessionNotification", reinterpret_cast<void*>(FailingRegister)));
+        RealGetProcAddress = reinterpret_cast<decltype(RealGetProcAddress)>(
+            PatchImport("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(SteeringGetProcAddress)));
     }
 }
 
@@ -94,7 +107,7 @@ protected:
         ProgramTest::SetUp();
         PatchOnce();
         ASSERT_NE(nullptr, RealSetWindowsHookEx);
-        ASSERT_NE(nullptr, RealRegister);
+        ASSERT_NE(nullptr, RealGetProcAddress);
         NextHooks = NewHooks::Work;
         RegistrationFailuresLeft = 0;
         RegistrationCalls.clear();
