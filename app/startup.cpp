@@ -6,6 +6,7 @@
 #include "error_box.h"
 #include "main_window.h"
 #include "settings_store.h"
+#include "start_turn.h"
 #include "system_library.h"
 #include "tray_minimize_flag.h"
 #include "hook_state.h"
@@ -149,13 +150,16 @@ int RunMirelle(HINSTANCE instance, int showCommand)
     INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
     InitCommonControlsEx(&controls);
 
+    // A start at the same moment waits until this one's window exists.
+    HANDLE turn = WaitForStartTurn();
     HWND mainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
     MainWindowHandle = mainWindow;
+    HWND other = mainWindow != NULL ? FindOtherInstance(mainWindow) : NULL;
+    EndStartTurn(turn);
     if (mainWindow == NULL) {
         return 1;
     }
 
-    HWND other = FindOtherInstance(mainWindow);
     if (other != NULL) {
         SetForegroundWindow(other);
         DestroyWindow(mainWindow);

@@ -203,14 +203,7 @@ SecondStart StartSecondInstance(MirelleProcess* second, HWND front)
     }
 
     // Started suspended, so the watch on its windows is in place before it runs.
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESHOWWINDOW;
-    startup.wShowWindow = SW_SHOWNORMAL;
-    char commandLine[MAX_PATH];
-    lstrcpynA(commandLine, MirellePath(), MAX_PATH);
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
-                        &second->info)) {
+    if (!CreateMirelleSuspended(second, SW_SHOWNORMAL)) {
         return result;
     }
     WatchedProcess = second->info.dwProcessId;
@@ -285,6 +278,33 @@ TEST_F(MirelleTest, AnyMirelleDialogOnTheDesktopCountsAsRunning)
     }
     EXPECT_EQ(0u, WaitForExit(&second_, 0));
     DestroyWindow(impostor);
+}
+
+// The Startup folder at logon and a click on the shortcut, say.
+TEST_F(MirelleTest, TwoStartsAtTheSameMomentLeaveOneProgram)
+{
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE(testing::Message() << "round " << round);
+        ASSERT_TRUE(CreateMirelleSuspended(&mirelle_, SW_SHOWNORMAL));
+        ASSERT_TRUE(CreateMirelleSuspended(&second_, SW_SHOWNORMAL));
+        ResumeThread(mirelle_.info.hThread);
+        ResumeThread(second_.info.hThread);
+        // One of the two defers to the other and ends; the other shows its
+        // window, unless it ends too.
+        HANDLE both[] = { mirelle_.info.hProcess, second_.info.hProcess };
+        DWORD ended = WaitForMultipleObjects(2, both, FALSE, 30000) - WAIT_OBJECT_0;
+        ASSERT_LT(ended, 2u) << "neither start ended";
+        MirelleProcess* running = ended == 0 ? &second_ : &mirelle_;
+        ASSERT_TRUE(PumpUntil([&] {
+            running->mainWindow = FindProcessDialog(running->info.dwProcessId, "Mirelle", 0);
+            return running->mainWindow != NULL || WaitForExit(running, 0) != STILL_ACTIVE;
+        }, 30000));
+        EXPECT_EQ(STILL_ACTIVE, WaitForExit(running, 0)) << "no program left";
+        HWND window = FindWindowA("#32770", "Mirelle");
+        EXPECT_TRUE(window != NULL && FindWindowExA(NULL, window, "#32770", "Mirelle") == NULL) << "not one window";
+        StopMirelle(&mirelle_);
+        StopMirelle(&second_);
+    }
 }
 
 // --- The check box and the notification-icon mode -------------------------
