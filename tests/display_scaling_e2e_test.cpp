@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <climits>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "key_bindings.h"
 #include "resource.h"
@@ -138,14 +140,12 @@ TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
     ASSERT_NE(nullptr, program);
     StartScaled();
     ASSERT_FALSE(HasFatalFailure());
-    BYTE keys[6] = { 0, 3, 0, 3, 0, 3 };
-    LONG widths[3] = { -1, -1, -1 };
+    std::vector<std::pair<LONG, BYTE>> widths;  // what each name needs, and its code
     {
         SCOPED_TRACE("every name in a capture field");
         HWND setKeys = Open(IDC_MAIN_SET_KEYS, "Set Keys");
         ASSERT_NE(nullptr, setKeys);
-        LONG margin = LONG_MAX;
-        std::string tightest;
+        LONG room = 0;
         for (int vk = 0; vk < 256; ++vk) {
             char name[64];
             FormatKeyName(program, KeyBinding{ static_cast<BYTE>(vk), 3 }, name, sizeof name);
@@ -153,27 +153,14 @@ TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
             const ProbedControl* field = FindControl(Probe(setKeys), IDC_SETKEYS_RAISE);
             ASSERT_NE(nullptr, field);
             EXPECT_LE(field->needed.cx, field->room.cx) << name;
-            if (field->room.cx - field->needed.cx < margin) {
-                margin = field->room.cx - field->needed.cx;
-                tightest = name;
-            }
-            // The three widest, widest first, go into the status line below.
-            for (int slot = 0; slot < 3; ++slot) {
-                if (field->needed.cx > widths[slot]) {
-                    for (int later = 2; later > slot; --later) {
-                        widths[later] = widths[later - 1];
-                        keys[2 * later] = keys[2 * (later - 1)];
-                    }
-                    widths[slot] = field->needed.cx;
-                    keys[2 * slot] = static_cast<BYTE>(vk);
-                    break;
-                }
-            }
+            widths.push_back({ field->needed.cx, static_cast<BYTE>(vk) });
+            room = field->room.cx;
         }
-        std::printf("At %d dpi the tightest name in a capture field is \"%s\", %ld pixels to spare\n", dpi,
-                    tightest.c_str(), margin);
+        std::sort(widths.rbegin(), widths.rend());
+        std::printf("At %d dpi the widest name takes %ld of the field's %ld pixels\n", dpi, widths[0].first, room);
         Close(setKeys, IDCANCEL);
     }
+    const BYTE keys[6] = { widths[0].second, 3, widths[1].second, 3, widths[2].second, 3 };
     FreeLibrary(program);
     UnhookWindowsHookEx(hook_);
     hook_ = NULL;
