@@ -1,9 +1,7 @@
 #include "hook_watchdog.h"
 
-#include "error_box.h"
 #include "hook_state.h"
 #include "main_window_timers.h"
-#include "resource.h"
 #include "volume_hook_control.h"
 
 HookWatchdogState HookWatchdog = {};
@@ -13,10 +11,27 @@ namespace {
 const USHORT GenericDesktopPage = 1;
 const USHORT KeyboardUsage = 6;
 
-// Whether the hook has seen events up to the raw key event of that time.
-bool HookHasSeen(DWORD rawTime)
+// Whether the hook has run since the raw key of that moment, give or take
+// the slack.  Both ages are taken back from now, so the comparison holds
+// across the wrap of the tick.
+bool HookHasSeen(DWORD rawMoment)
 {
-    return static_cast<LONG>(rawTime - VolumeHookLastEventTime) <= HookWatchdogClockSlack;
+    DWORD now = GetTickCount();
+    ULONGLONG hookAge = now - VolumeHookLastCallTick;
+    ULONGLONG rawAge = now - rawMoment;
+    return hookAge <= rawAge + HookWatchdogClockSlack;
+}
+
+// When a raw key happened, as far as it can be trusted: its time stamp, but
+// never later than now, when it is handled.  Any program may stamp the keys
+// it injects as it likes; this way a made-up stamp can only make its own
+// key look older, so that the watchdog passes over that one key, and can
+// neither blind it to later keys nor make it replace a live hook.
+DWORD RawKeyMoment()
+{
+    DWORD now = GetTickCount();
+    DWORD stamp = static_cast<DWORD>(GetMessageTime());
+    return static_cast<LONG>(now - stamp) >= 0 ? stamp : now;
 }
 
 BOOL RegisterKeyboard(HWND window, DWORD flags)
@@ -38,21 +53,12 @@ bool MayRestoreNow(DWORD now)
     return !HookWatchdog.hasRestored || now - HookWatchdog.lastRestoreTick >= HookWatchdogMinimumInterval;
 }
 
-// A hook that cannot be put back is reported once; the watchdog keeps
-// trying, and only a success makes the next failure worth a box again.
+// The replacement reports a refusal itself, once for a run of failures.
 void RestoreHook(HWND window)
 {
     HookWatchdog.hasRestored = true;
     HookWatchdog.lastRestoreTick = GetTickCount();
-    if (ReplaceVolumeHook()) {
-        HookWatchdog.failureReported = false;
-        return;
-    }
-    DWORD code = GetLastError();
-    if (!HookWatchdog.failureReported) {
-        HookWatchdog.failureReported = true;
-        ReportError(window, code, IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
-    }
+    ReplaceVolumeHook(window);
 }
 
 } // namespace
@@ -78,12 +84,15 @@ void OnRawInput(HWND window, HRAWINPUT input)
     if (!IsKeyboardInput(input)) {
         return;
     }
-    DWORD time = static_cast<DWORD>(GetMessageTime());
-    HookWatchdog.latestRawKeyTime = time;
-    // While Set Keys is open there is no hook to watch.  The system calls the
-    // hook before it hands the key to raw input, so a live hook has normally
-    // seen it already; otherwise it gets a moment.
-    if (!VolumeHookWanted() || HookWatchdog.checkPending || HookHasSeen(time)) {
+    DWORD moment = RawKeyMoment();
+    HookWatchdog.latestRawKeyTime = moment;
+    // While Set Keys is open there is no hook to watch, and a key from before
+    // the hook went in (typed during start-up or while Set Keys was open, and
+    // handled only now) says nothing about it.  The system calls the hook
+    // before it hands the key to raw input, so a live hook has normally seen
+    // it already; otherwise it gets a moment.
+    if (!VolumeHookWanted() || static_cast<LONG>(moment - VolumeHookInstallTick) < 0
+        || HookWatchdog.checkPending || HookHasSeen(moment)) {
         return;
     }
     HookWatchdog.checkPending = SetTimer(window, HookWatchdogTimer, HookWatchdogDelay, NULL) != 0;

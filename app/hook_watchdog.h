@@ -16,18 +16,17 @@
 const UINT HookWatchdogDelay = 500;
 const DWORD HookWatchdogMinimumInterval = 5000;
 
-// The hook's time stamps and raw input's message times come from the same
-// clock; a few ticks between them do not make a dropped hook.
+// A raw key's moment and the hook's own tick need not agree to the
+// millisecond: a few ticks between them do not make a dropped hook.
 const LONG HookWatchdogClockSlack = 100;
 
 // The watchdog's state; written only by the functions below.
 struct HookWatchdogState {
     bool listening;            // raw keyboard input is registered
     bool checkPending;         // the one-shot timer is armed
-    DWORD latestRawKeyTime;    // message time of the latest raw key event
+    DWORD latestRawKeyTime;    // the moment of the latest raw key event (see OnRawInput)
     bool hasRestored;          // lastRestoreTick means something
     DWORD lastRestoreTick;     // when the watchdog last put a hook in place
-    bool failureReported;      // a failed re-install was shown, none has succeeded since
 };
 extern HookWatchdogState HookWatchdog;
 

@@ -75,41 +75,35 @@ void OnCommand(HWND window, int id)
 // After sleep and after the session was locked, the system may have removed
 // the low-level hook without telling anyone (it does so when a hook is slow,
 // and resume makes everything slow); the keys would then simply stop
-// working.  A fresh hook costs nothing, so it is put back every time.  While
-// the Set Keys dialog is open no hook belongs installed; the dialog puts it
-// back when it closes.
-void RestoreVolumeHook(HWND window)
-{
-    if (VolumeHookWanted() && !ReplaceVolumeHook()) {
-        ReportError(window, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
-    }
-}
-
+// working.  A fresh hook costs nothing, so it is put back every time, unless
+// no hook belongs installed (Set Keys is open and puts it back when it
+// closes, or start-up is still telling the user that none could be had).
 void OnPowerBroadcast(HWND window, WPARAM event)
 {
     if (event == PBT_APMRESUMEAUTOMATIC || event == PBT_APMRESUMESUSPEND) {
-        RestoreVolumeHook(window);
+        ReplaceVolumeHook(window);
     }
 }
 
 void OnSessionChange(HWND window, WPARAM event)
 {
     if (event == WTS_SESSION_UNLOCK) {
-        RestoreVolumeHook(window);
+        ReplaceVolumeHook(window);
     }
 }
 
-BOOL OnTimer(HWND window, UINT_PTR id)
+// TRUE for the window's own timers; any other is not this window's business.
+bool OnTimer(HWND window, UINT_PTR id)
 {
     switch (id) {
     case HookWatchdogTimer:
         OnHookWatchdogTimer(window);
-        return TRUE;
+        return true;
     case SessionWatchTimer:
         OnSessionWatchTimer(window);
-        return TRUE;
+        return true;
     default:
-        return FALSE;
+        return false;
     }
 }
 
@@ -166,7 +160,7 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnRawInput(window, reinterpret_cast<HRAWINPUT>(lParam));
         return FALSE;
     case WM_TIMER:
-        return OnTimer(window, wParam);
+        return OnTimer(window, wParam) ? Handled(window) : FALSE;
     case WM_DESTROY:
         OnDestroy(window);
         return Handled(window);

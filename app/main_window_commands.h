@@ -6,7 +6,8 @@
 #include <windows.h>
 
 // Set Keys: the hook goes away while the dialog is open, comes back after
-// it, whichever button ended it, and the status line is rebuilt.
+// it, whichever button ended it, and the status line is rebuilt.  Does
+// nothing while the dialog is already open.
 void RunSetKeysCommand(HWND mainWindow);
 
 // About: the dialog, owned by the main window; the hook stays in place.

@@ -17,6 +17,7 @@ const UINT SessionWatchLongestRetry = 30000;
 struct SessionWatchState {
     bool registered;
     UINT nextRetry;    // delay of the retry timer while not registered
+    HMODULE library;   // wtsapi32.dll from System32, held while registered
 };
 extern SessionWatchState SessionWatch;
 

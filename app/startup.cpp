@@ -6,6 +6,8 @@
 #include "error_box.h"
 #include "main_window.h"
 #include "settings_store.h"
+#include "start_turn.h"
+#include "system_library.h"
 #include "tray_minimize_flag.h"
 #include "hook_state.h"
 #include "volume_hook_control.h"
@@ -18,18 +20,25 @@ const int ModulePathCapacity = 128;
 const int VersionPathCapacity = MAX_PATH;
 const int WindowNameCapacity = 256;
 
+typedef DWORD(WINAPI* GetFileVersionInfoSizeFunction)(LPCSTR, LPDWORD);
+typedef BOOL(WINAPI* GetFileVersionInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
+typedef BOOL(WINAPI* VerQueryValueFunction)(LPCVOID, LPCSTR, LPVOID*, PUINT);
+
 // Copies the program's own VS_FIXEDFILEINFO into VersionRecord.  Every step
-// is checked: when any of them fails the record stays all zero, and the
-// About box then shows zeros rather than whatever a bad pointer held.
-void FillVersionRecord(HINSTANCE instance)
+// is checked: when any of them fails, a version function missing included,
+// the record stays all zero, and the About box then shows zeros rather than
+// whatever a bad pointer held.
+void CopyVersionRecord(HMODULE version, const char* path)
 {
-    char path[VersionPathCapacity];
-    DWORD length = GetModuleFileNameA(instance, path, VersionPathCapacity);
-    if (length == 0 || length >= static_cast<DWORD>(VersionPathCapacity)) {
+    GetFileVersionInfoSizeFunction getSize =
+        FindFunction<GetFileVersionInfoSizeFunction>(version, "GetFileVersionInfoSizeA");
+    GetFileVersionInfoFunction getInfo = FindFunction<GetFileVersionInfoFunction>(version, "GetFileVersionInfoA");
+    VerQueryValueFunction queryValue = FindFunction<VerQueryValueFunction>(version, "VerQueryValueA");
+    if (getSize == NULL || getInfo == NULL || queryValue == NULL) {
         return;
     }
     DWORD handle = 0;
-    DWORD size = GetFileVersionInfoSizeA(path, &handle);
+    DWORD size = getSize(path, &handle);
     if (size == 0) {
         return;
     }
@@ -40,14 +49,28 @@ void FillVersionRecord(HINSTANCE instance)
     }
     void* fixed = NULL;
     UINT fixedLength = 0;
-    if (GetFileVersionInfoA(path, 0, size, block) && VerQueryValueA(block, "\\", &fixed, &fixedLength)
-        && fixed != NULL && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
+    if (getInfo(path, 0, size, block) && queryValue(block, "\\", &fixed, &fixedLength) && fixed != NULL
+        && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
         const VS_FIXEDFILEINFO* info = static_cast<const VS_FIXEDFILEINFO*>(fixed);
         if (info->dwSignature == VS_FFI_SIGNATURE) {
             VersionRecord = *info;
         }
     }
     HeapFree(heap, 0, block);
+}
+
+void FillVersionRecord(HINSTANCE instance)
+{
+    char path[VersionPathCapacity];
+    DWORD length = GetModuleFileNameA(instance, path, VersionPathCapacity);
+    if (length == 0 || length >= static_cast<DWORD>(VersionPathCapacity)) {
+        return;
+    }
+    HMODULE version = LoadSystemLibrary("version.dll");
+    CopyVersionRecord(version, path);
+    if (version != NULL) {
+        FreeLibrary(version);
+    }
 }
 
 // Another main window of this desktop, whichever side of ours it lies on in
@@ -127,13 +150,16 @@ int RunMirelle(HINSTANCE instance, int showCommand)
     INITCOMMONCONTROLSEX controls = { sizeof controls, ICC_STANDARD_CLASSES };
     InitCommonControlsEx(&controls);
 
+    // A start at the same moment waits until this one's window exists.
+    HANDLE turn = WaitForStartTurn();
     HWND mainWindow = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
     MainWindowHandle = mainWindow;
+    HWND other = mainWindow != NULL ? FindOtherInstance(mainWindow) : NULL;
+    EndStartTurn(turn);
     if (mainWindow == NULL) {
         return 1;
     }
 
-    HWND other = FindOtherInstance(mainWindow);
     if (other != NULL) {
         SetForegroundWindow(other);
         DestroyWindow(mainWindow);

@@ -7,41 +7,69 @@
 
 namespace {
 
-bool Wanted = false;
+enum class HookLife { NotStarted, Running, SuspendedForSetKeys, Stopped };
+
+HookLife Life = HookLife::NotStarted;
+
+// A refused install was shown to the user and none has gone in since.
+bool FailureShown = false;
+
+// Installs a hook.  Without one the keys no longer work, so the user hears of
+// it, rather than keep a status line that promises them; but once per run of
+// failures, whichever path met them (Set Keys, resume and unlock, the
+// watchdog), until a hook goes in again.
+bool InstallOrReport(HWND owner)
+{
+    if (InstallVolumeHook(ModuleInstance) != NULL) {
+        FailureShown = false;
+        return true;
+    }
+    DWORD code = GetLastError();
+    if (!FailureShown) {
+        FailureShown = true;
+        ReportError(owner, code, IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+    }
+    return false;
+}
 
 } // namespace
 
 bool VolumeHookWanted()
 {
-    return Wanted;
+    return Life == HookLife::Running;
 }
 
 BOOL StartVolumeHook()
 {
-    Wanted = true;
-    return InstallVolumeHook(ModuleInstance) != NULL;
+    if (InstallVolumeHook(ModuleInstance) == NULL) {
+        return FALSE;
+    }
+    FailureShown = false;
+    Life = HookLife::Running;
+    return TRUE;
 }
 
 void SuspendVolumeHook()
 {
-    Wanted = false;
+    if (Life != HookLife::Running) {
+        return;
+    }
+    Life = HookLife::SuspendedForSetKeys;
     RemoveVolumeHook();
 }
 
 void ResumeVolumeHook(HWND owner)
 {
-    Wanted = true;
-    // Without a hook the keys no longer work: say so, rather than leave a
-    // status line that promises them.
-    if (InstallVolumeHook(ModuleInstance) == NULL) {
-        ReportError(owner, GetLastError(), IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+    if (Life != HookLife::SuspendedForSetKeys) {
+        return;
     }
+    Life = HookLife::Running;
+    InstallOrReport(owner);
 }
 
-BOOL ReplaceVolumeHook()
+BOOL ReplaceVolumeHook(HWND owner)
 {
-    RemoveVolumeHook();
-    if (InstallVolumeHook(ModuleInstance) == NULL) {
+    if (Life != HookLife::Running || !InstallOrReport(owner)) {
         return FALSE;
     }
     ReadHeldModifiersFromKeyboard();
@@ -50,6 +78,6 @@ BOOL ReplaceVolumeHook()
 
 void StopVolumeHook()
 {
-    Wanted = false;
+    Life = HookLife::Stopped;
     RemoveVolumeHook();
 }

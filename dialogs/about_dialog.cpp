@@ -1,11 +1,13 @@
 #include "about_dialog.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 #include "app_state.h"
 #include "centering.h"
 #include "hyperlink.h"
 #include "resource.h"
+#include "system_library.h"
 
 namespace {
 
@@ -33,14 +35,54 @@ BOOL OnInitDialog(HWND dialog)
     return TRUE;
 }
 
-void OpenContactLink(HWND dialog)
-{
+// What the shell call needs, copied for its thread, which frees it.
+struct MailLinkCall {
     char url[UrlCapacity];
-    if (LoadStringA(ModuleInstance, IDS_CONTACT_URL, url, UrlCapacity) <= 0) {
+};
+
+typedef HRESULT(WINAPI* CoInitializeExFunction)(LPVOID, DWORD);
+typedef void(WINAPI* CoUninitializeFunction)();
+
+// The shell may take seconds over a mail link (a mail program started
+// through COM or DDE, a slow handler, a network lookup), so the call runs on
+// a thread of its own: the dialog's thread also runs the keyboard hook, which
+// must never wait.  The shell asks its callers for COM, apartment-threaded,
+// without OLE1's DDE.  The program may end while the call still runs.
+DWORD WINAPI OpenMailLinkThread(LPVOID parameter)
+{
+    MailLinkCall* call = static_cast<MailLinkCall*>(parameter);
+    // ole32 stays loaded: the shell may keep COM objects of its own.
+    HMODULE ole32 = LoadSystemLibrary("ole32.dll");
+    CoInitializeExFunction initialize = FindFunction<CoInitializeExFunction>(ole32, "CoInitializeEx");
+    CoUninitializeFunction uninitialize = FindFunction<CoUninitializeFunction>(ole32, "CoUninitialize");
+    HRESULT com = initialize != NULL ? initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
+    // No owner: a window of this thread owned by the dialog would tie the two
+    // threads' input together, and the dialog may be gone before the call
+    // returns.  A failure (no mail program, say) is not reported.
+    ShellExecuteA(NULL, "open", call->url, "", "", SW_SHOWNORMAL);
+    if (SUCCEEDED(com) && uninitialize != NULL) {
+        uninitialize();
+    }
+    HeapFree(GetProcessHeap(), 0, call);
+    return 0;
+}
+
+void OpenContactLink()
+{
+    MailLinkCall* call = static_cast<MailLinkCall*>(HeapAlloc(GetProcessHeap(), 0, sizeof(MailLinkCall)));
+    if (call == NULL) {
         return;
     }
-    // Failure (no mail program, say) is not reported; the dialog stays as it is.
-    ShellExecuteA(dialog, "open", url, "", "", SW_SHOWNORMAL);
+    HANDLE thread = NULL;
+    if (LoadStringA(ModuleInstance, IDS_CONTACT_URL, call->url, UrlCapacity) > 0) {
+        thread = CreateThread(NULL, 0, OpenMailLinkThread, call, 0, NULL);
+    }
+    if (thread == NULL) {
+        HeapFree(GetProcessHeap(), 0, call);
+        return;
+    }
+    // The click returns at once; the dialog stays open.
+    CloseHandle(thread);
 }
 
 void OnCommand(HWND dialog, int id, int code)
@@ -51,7 +93,7 @@ void OnCommand(HWND dialog, int id, int code)
         break;
     case IDC_ABOUT_CONTACT:
         if (code == STN_CLICKED) {
-            OpenContactLink(dialog);
+            OpenContactLink();
         }
         break;
     default:

@@ -17,23 +17,26 @@ void ShowBinding(HWND field, KeyBinding binding)
 }
 
 // A field whose slot index has been overwritten cannot be trusted with
-// anything; the program says so and ends.  The box comes once per field:
-// while it is up, its own modal loop keeps sending the field messages, and
-// each of them would otherwise raise another box.  Nor do those messages
-// post the quit message: a paint or a key already queued for the field
-// would end the box's loop before the box had shown.  The quit follows the
-// answer.
+// anything; the program says so and ends.  The box comes once per field, and
+// the field keeps that in its own slot index, damaged either way: while the
+// box is up, its modal loop keeps sending the field messages, and each of
+// them would otherwise raise another box.  Nor do those messages post the
+// quit message while any such box is up: a paint or a key already queued for
+// a field would end the box's loop before the box had shown, or a second
+// damaged field's box, answered first, would end the first one unseen.  The
+// quit follows the last answer.
+const LONG_PTR ReportedDamage = -1;
+int DamageBoxesShowing = 0;
+
 LRESULT OnDamagedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    static HWND reported = NULL;
-    static bool boxShowing = false;
-    if (reported != window) {
-        reported = window;
-        boxShowing = true;
+    if (GetWindowLongPtrA(window, GWLP_USERDATA) != ReportedDamage) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, ReportedDamage);
+        ++DamageBoxesShowing;
         MessageBoxA(window, "Damaged EditKeySubclass.  Fooey.", "Internal Error", MB_ICONERROR);
-        boxShowing = false;
+        --DamageBoxesShowing;
     }
-    if (!boxShowing) {
+    if (DamageBoxesShowing == 0) {
         PostQuitMessage(1);
     }
     return DefWindowProcA(window, message, wParam, lParam);

@@ -19,13 +19,15 @@ extern char PlayerClassName[PlayerClassNameCapacity];
 // survives removing and re-installing the hook and is never reset.
 extern ModifierMask HeldModifiers;
 
-// The installed hook; null while none is installed or the last install failed.
+// The installed hook; null while none is installed.
 extern HHOOK VolumeHookHandle;
 
-// The time stamp (the system's millisecond tick) of the latest event the hook
-// procedure was called with.  The system removes a low-level hook it finds
-// too slow without a word; the watchdog compares this with raw keyboard input
-// to notice.
-extern DWORD VolumeHookLastEventTime;
+// What the watchdog needs to tell a live hook from one the system removed
+// without a word: the system's tick when the installed hook went in, and
+// when the hook procedure last ran (the install tick until its first event).
+// Both are ticks of the program's own clock, never an event's time stamp,
+// which the program that sent the event may have made up.
+extern DWORD VolumeHookInstallTick;
+extern DWORD VolumeHookLastCallTick;
 
 #endif

@@ -6,7 +6,8 @@
 char PlayerClassName[PlayerClassNameCapacity] = "";
 ModifierMask HeldModifiers = 0;
 HHOOK VolumeHookHandle = NULL;
-DWORD VolumeHookLastEventTime = 0;
+DWORD VolumeHookInstallTick = 0;
+DWORD VolumeHookLastCallTick = 0;
 
 namespace {
 
@@ -34,6 +35,26 @@ bool IsBoundKey(BYTE vk)
         }
     }
     return false;
+}
+
+HHOOK RequestHook(HINSTANCE module)
+{
+#ifdef MIRELLE_TEST_REFUSE_HOOK_FROM
+    // Only in the test builds that exercise the failure paths: from the given
+    // installation on (0 is the first), and for as many as the test asks
+    // (all, unless it says), ask for a hook without a procedure, which the
+    // system refuses with a real error code.
+#ifndef MIRELLE_TEST_REFUSE_HOOK_COUNT
+#define MIRELLE_TEST_REFUSE_HOOK_COUNT 0x7FFFFFFF
+#endif
+    static int installations = 0;
+    int installation = installations++;
+    if (installation >= MIRELLE_TEST_REFUSE_HOOK_FROM
+        && installation - MIRELLE_TEST_REFUSE_HOOK_FROM < MIRELLE_TEST_REFUSE_HOOK_COUNT) {
+        return SetWindowsHookExA(WH_KEYBOARD_LL, NULL, module, 0);
+    }
+#endif
+    return SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, module, 0);
 }
 
 } // namespace
@@ -103,7 +124,7 @@ LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
         const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
         // Proof of life for the watchdog, which cannot ask the system whether
         // the hook is still installed.
-        VolumeHookLastEventTime = event->time;
+        VolumeHookLastCallTick = GetTickCount();
         if (IsKeyMessage(wParam)
             && HandleVolumeKeyEvent(static_cast<BYTE>(event->vkCode), (event->flags & LLKHF_UP) != 0)) {
             return 1;
@@ -114,18 +135,20 @@ LRESULT CALLBACK VolumeHookProc(int nCode, WPARAM wParam, LPARAM lParam)
 
 HHOOK InstallVolumeHook(HINSTANCE module)
 {
-#ifdef MIRELLE_TEST_REFUSE_HOOK_FROM
-    // Only in the test builds that exercise the failure paths: from the given
-    // installation on (0 is the first), ask for a hook without a procedure,
-    // which the system refuses with a real error code.
-    static int installations = 0;
-    if (installations++ >= MIRELLE_TEST_REFUSE_HOOK_FROM) {
-        VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, NULL, module, 0);
-        return VolumeHookHandle;
+    HHOOK hook = RequestHook(module);
+    if (hook == NULL) {
+        return NULL;
     }
-#endif
-    VolumeHookHandle = SetWindowsHookExA(WH_KEYBOARD_LL, VolumeHookProc, module, 0);
-    return VolumeHookHandle;
+    // Only now that the new hook is in place does the old one go: a refused
+    // install must not cost the keys a hook that works.
+    if (VolumeHookHandle != NULL) {
+        UnhookWindowsHookEx(VolumeHookHandle);
+    }
+    VolumeHookHandle = hook;
+    // Nothing from before the install counts against the new hook.
+    VolumeHookInstallTick = GetTickCount();
+    VolumeHookLastCallTick = VolumeHookInstallTick;
+    return hook;
 }
 
 void RemoveVolumeHook()

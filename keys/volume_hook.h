@@ -23,9 +23,10 @@ int MatchVolumeAction(const KeyBindingSet& bindings, BYTE vk, ModifierMask held)
 // HeldModifiers after an event that matched no binding.
 ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp);
 
-// Installs the hook for the whole desktop, on behalf of `module` (the
-// program's own), and stores its handle; returns the handle (null on
-// failure, with the reason in GetLastError).
+// Installs a hook for the whole desktop, on behalf of `module` (the
+// program's own), in place of the one installed before, if any, and stores
+// its handle; returns the handle.  On failure it returns null, with the
+// reason in GetLastError, and the hook installed before stays in place.
 HHOOK InstallVolumeHook(HINSTANCE module);
 
 // Removes the installed hook, if any, and clears the handle.

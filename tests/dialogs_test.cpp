@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -15,8 +16,12 @@
 #include "key_binding_set.h"
 #include "mirelle_version.h"
 #include "resource.h"
+#include "volume_hook.h"
+#include "tests/support/import_patch.h"
+#include "tests/support/key_input.h"
 #include "tests/support/mirelle_process.h"
 #include "tests/support/modal_user.h"
+#include "tests/support/player_expectations.h"
 #include "tests/support/program_test.h"
 
 namespace {
@@ -370,6 +375,33 @@ TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
     EXPECT_EQ(1u, msg.wParam);
 }
 
+TEST_F(DialogTest, ASecondDamagedFieldDoesNotEndTheFirstOnesBoxUnseen)
+{
+    bool firstStayed = false;
+    RunSetKeys([&](HWND dialog, DWORD thread) {
+        HWND raise = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+        HWND lower = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+        SetWindowLongPtrA(raise, GWLP_USERDATA, EditKeySlotCount);
+        SetWindowLongPtrA(lower, GWLP_USERDATA, EditKeySlotCount);
+        PostMessageA(raise, WM_KEYDOWN, 'Q', 1);
+        HWND first = WaitForThreadDialog(thread, "Internal Error", 30000);
+        ASSERT_NE(nullptr, first);
+        // The second field's box comes up inside the first one's loop, and
+        // is answered first.
+        PostMessageA(lower, WM_KEYDOWN, 'Q', 1);
+        HWND second = WaitForThreadDialog(thread, "Internal Error", 30000, first);
+        ASSERT_NE(nullptr, second);
+        AnswerBox(second, IDOK);
+        // The first box stays until the user has answered it too.
+        firstStayed = !PumpUntil([&] { return !IsWindow(first); }, 1000);
+        AnswerBox(first, IDOK);
+    });
+    EXPECT_TRUE(firstStayed);
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
+}
+
 // --- About -------------------------------------------------------------------
 
 TEST_F(DialogTest, AboutShowsTheProductVersion)
@@ -405,6 +437,52 @@ TEST_F(DialogTest, AboutClosesOnlyThroughOk)
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     });
     EXPECT_EQ(1, run.result);
+}
+
+namespace {
+
+HANDLE ShellCallReleased = NULL;
+std::atomic<int> ShellCallsRunning(0);
+std::string ShellCallUrl;
+
+// A mail program that takes its time: back when the test lets it go, or 3 s.
+HINSTANCE WINAPI SlowShellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT)
+{
+    ShellCallUrl = file;
+    ++ShellCallsRunning;
+    WaitForSingleObject(ShellCallReleased, 3000);
+    --ShellCallsRunning;
+    return reinterpret_cast<HINSTANCE>(42);
+}
+
+} // namespace
+
+// The dialog's thread also runs the keyboard hook.
+TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
+{
+    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(SlowShellExecute));
+    ShellCallReleased = CreateEventA(NULL, TRUE, FALSE, NULL);
+    StandInPlayer player = {};
+    ASSERT_TRUE(CreateStandInPlayer(&player, false));
+    KeyBindings.binding[2] = KeyBinding{ 'R', 0 };
+    ASSERT_NE(nullptr, InstallVolumeHook(ModuleInstance));
+    RunAbout([&](HWND dialog, DWORD) {
+        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_CLICKED), 0);
+        ASSERT_TRUE(PumpUntil([] { return ShellCallsRunning == 1; }));
+        DWORD_PTR answer = 0;
+        EXPECT_TRUE(SendMessageTimeoutA(dialog, WM_NULL, 0, 0, SMTO_NORMAL, 2000, &answer)) << "the dialog answers";
+        SendKeysPumping({ { 'R', false }, { 'R', true } });
+        PumpUntil([&] { return player.count >= 2; }, 2000);
+        EXPECT_EQ(1, ShellCallsRunning) << "the keys came while the shell call still ran";
+        EXPECT_TRUE(LoggedKeyPress(player, 0, VK_F10));
+        SetEvent(ShellCallReleased);
+    });
+    EXPECT_TRUE(PumpUntil([] { return ShellCallsRunning == 0; }));
+    EXPECT_EQ("mailto:mirelle@example.org?subject=Mirelle", ShellCallUrl);
+    RemoveVolumeHook();
+    DestroyStandInPlayer(&player);
+    CloseHandle(ShellCallReleased);
+    PatchImport("shell32.dll", "ShellExecuteA", realShellExecute);
 }
 
 // --- Repeated use --------------------------------------------------------------

@@ -1,13 +1,19 @@
-// The real mirelle.exe at 125 %, 150 % and 200 % display scaling: its main
-// window, Set Keys and About dialogs keep every control inside the dialog and
-// every text whole, measured inside the program with its own fonts by the
-// layout probe (tests/support/layout_probe.h).
+// The real mirelle.exe at 100 %, 125 %, 150 % and 200 % display scaling: its
+// main window, Set Keys and About dialogs keep every control inside the
+// dialog and every text whole, the longest key names included, measured
+// inside the program with its own fonts by the layout probe
+// (tests/support/layout_probe.h).
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "key_bindings.h"
 #include "resource.h"
 #include "tests/support/layout_probe.h"
 #include "tests/support/mirelle_process.h"
@@ -113,13 +119,52 @@ void ExpectWhole(const LayoutReport& report, int dpi)
     }
 }
 
+const ProbedControl* FindControl(const LayoutReport& report, int id)
+{
+    for (int i = 0; i < report.controlCount; ++i) {
+        if (report.controls[i].id == id) {
+            return &report.controls[i];
+        }
+    }
+    return NULL;
+}
+
 } // namespace
 
 TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
 {
     const int dpi = GetParam();
-    // Long names with both modifiers, in the status line and the capture fields.
-    const BYTE keys[6] = { VK_VOLUME_MUTE, 3, VK_MEDIA_PREV_TRACK, 3, VK_MEDIA_PLAY_PAUSE, 3 };
+    // Every key's name with both modifiers, as the program writes it, fits a
+    // capture field; the three widest are the ones to show in the status line.
+    HMODULE program = LoadLibraryExA(MirellePath(), NULL, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, program);
+    StartScaled();
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::pair<LONG, BYTE>> widths;  // what each name needs, and its code
+    {
+        SCOPED_TRACE("every name in a capture field");
+        HWND setKeys = Open(IDC_MAIN_SET_KEYS, "Set Keys");
+        ASSERT_NE(nullptr, setKeys);
+        LONG room = 0;
+        for (int vk = 0; vk < 256; ++vk) {
+            char name[64];
+            FormatKeyName(program, KeyBinding{ static_cast<BYTE>(vk), 3 }, name, sizeof name);
+            SendMessageA(GetDlgItem(setKeys, IDC_SETKEYS_RAISE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name));
+            const ProbedControl* field = FindControl(Probe(setKeys), IDC_SETKEYS_RAISE);
+            ASSERT_NE(nullptr, field);
+            EXPECT_LE(field->needed.cx, field->room.cx) << name;
+            widths.push_back({ field->needed.cx, static_cast<BYTE>(vk) });
+            room = field->room.cx;
+        }
+        std::sort(widths.rbegin(), widths.rend());
+        std::printf("At %d dpi the widest name takes %ld of the field's %ld pixels\n", dpi, widths[0].first, room);
+        Close(setKeys, IDCANCEL);
+    }
+    const BYTE keys[6] = { widths[0].second, 3, widths[1].second, 3, widths[2].second, 3 };
+    FreeLibrary(program);
+    UnhookWindowsHookEx(hook_);
+    hook_ = NULL;
+    StopMirelle(&mirelle_);
     ASSERT_TRUE(WriteSettingsValue("VK", REG_BINARY, keys, 6));
     StartScaled();
     ASSERT_FALSE(HasFatalFailure());
@@ -164,7 +209,7 @@ TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scaled, DisplayScalingTest, testing::Values(120, 144, 192),
+INSTANTIATE_TEST_SUITE_P(Scaled, DisplayScalingTest, testing::Values(96, 120, 144, 192),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "dpi"; });
 
 int main(int argc, char** argv)

@@ -23,6 +23,7 @@ struct SeenBox {
     std::string caption;
     std::string text;
     HWND owner;
+    bool bystanderEnabled;  // BoxWatch::bystander takes input while the box is up
     size_t openBoxes;       // boxes of this process open when it was found
     size_t openAfterNested; // the same, after the nested report had run
 };
@@ -31,6 +32,7 @@ struct SeenBox {
 // thread and read only after it has ended.
 struct BoxWatch {
     volatile LONG stop;
+    HWND bystander;         // another window of the thread, looked at while a box is up
     HWND nestedTarget;      // when set, gets WM_APP while the first box is open
     volatile LONG nestedDone;
     std::vector<SeenBox> seen;
@@ -97,6 +99,7 @@ DWORD WINAPI WatchBoxes(LPVOID parameter)
             continue;
         }
         SeenBox seen = Read(boxes[0], boxes.size());
+        seen.bystanderEnabled = IsWindowEnabled(watch->bystander) != FALSE;
         if (watch->nestedTarget != NULL && watch->seen.empty()) {
             // Handled inside the open box's modal loop.
             PostMessageA(watch->nestedTarget, WM_APP, 0, 0);
@@ -112,9 +115,10 @@ DWORD WINAPI WatchBoxes(LPVOID parameter)
     return 0;
 }
 
-void StartWatch(BoxWatch* watch, HANDLE* thread, HWND nestedTarget)
+void StartWatch(BoxWatch* watch, HANDLE* thread, HWND nestedTarget, HWND bystander = NULL)
 {
     watch->stop = 0;
+    watch->bystander = bystander;
     watch->nestedTarget = nestedTarget;
     watch->nestedDone = 0;
     *thread = CreateThread(NULL, 0, WatchBoxes, watch, 0, NULL);
@@ -130,11 +134,11 @@ void EndWatch(BoxWatch* watch, HANDLE thread)
 
 // Runs one report on this thread while a second thread answers the boxes;
 // gives back every box that appeared.
-std::vector<SeenBox> Report(HWND owner, DWORD code, UINT contextId, UINT captionId)
+std::vector<SeenBox> Report(HWND owner, DWORD code, UINT contextId, UINT captionId, HWND bystander = NULL)
 {
     BoxWatch watch;
     HANDLE thread;
-    StartWatch(&watch, &thread, NULL);
+    StartWatch(&watch, &thread, NULL, bystander);
     ReportError(owner, code, contextId, captionId);
     EndWatch(&watch, thread);
     return watch.seen;
@@ -325,8 +329,13 @@ TEST(ErrorBox, IsOwnedByALiveOwnerOnly)
 
     DestroyWindow(owner);
     ASSERT_FALSE(IsWindow(owner));
-    seen = Report(owner, ERROR_FILE_NOT_FOUND, IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+    // Without an owner the box still holds the program's other windows.
+    HWND bystander = CreatePlainWindow("MirelleErrorBystander", DefWindowProcA);
+    seen = Report(owner, ERROR_FILE_NOT_FOUND, IDS_HOOK_ERROR, IDS_ERROR_CAPTION, bystander);
     ASSERT_EQ(1u, seen.size());
     EXPECT_EQ(NULL, seen[0].owner);
     EXPECT_EQ("Trouble setting hook, err=2.\r\n" + SystemText(ERROR_FILE_NOT_FOUND), seen[0].text);
+    EXPECT_FALSE(seen[0].bystanderEnabled) << "the box is task-modal";
+    EXPECT_TRUE(IsWindowEnabled(bystander));
+    DestroyWindow(bystander);
 }

@@ -9,6 +9,7 @@
 #include <wtsapi32.h>
 
 #include <atomic>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -61,6 +62,7 @@ HHOOK WINAPI CountingSetWindowsHookEx(int type, HOOKPROC procedure, HINSTANCE mo
 int RegistrationFailuresLeft = 0;
 std::vector<HWND> RegistrationCalls;
 decltype(&WTSRegisterSessionNotification) RealRegister = nullptr;
+decltype(&GetProcAddress) RealGetProcAddress = nullptr;
 
 BOOL WINAPI FailingRegister(HWND window, DWORD flags)
 {
@@ -74,13 +76,25 @@ BOOL WINAPI FailingRegister(HWND window, DWORD flags)
     return RealRegister(window, flags);
 }
 
+// The program finds the registration in wtsapi32.dll when it needs it: it
+// gets the failing one in its place.
+FARPROC WINAPI SteeringGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC real = RealGetProcAddress(module, name);
+    if (real == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "WTSRegisterSessionNotification") != 0) {
+        return real;
+    }
+    RealRegister = reinterpret_cast<decltype(RealRegister)>(reinterpret_cast<void (*)()>(real));
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(FailingRegister));
+}
+
 void PatchOnce()
 {
     if (RealSetWindowsHookEx == nullptr) {
         RealSetWindowsHookEx = reinterpret_cast<decltype(RealSetWindowsHookEx)>(
             PatchImport("user32.dll", "SetWindowsHookExA", reinterpret_cast<void*>(CountingSetWindowsHookEx)));
-        RealRegister = reinterpret_cast<decltype(RealRegister)>(PatchImport(
-            "wtsapi32.dll", "WTSRegisterSessionNotification", reinterpret_cast<void*>(FailingRegister)));
+        RealGetProcAddress = reinterpret_cast<decltype(RealGetProcAddress)>(
+            PatchImport("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(SteeringGetProcAddress)));
     }
 }
 
@@ -93,7 +107,7 @@ protected:
         ProgramTest::SetUp();
         PatchOnce();
         ASSERT_NE(nullptr, RealSetWindowsHookEx);
-        ASSERT_NE(nullptr, RealRegister);
+        ASSERT_NE(nullptr, RealGetProcAddress);
         NextHooks = NewHooks::Work;
         RegistrationFailuresLeft = 0;
         RegistrationCalls.clear();
@@ -112,19 +126,21 @@ protected:
         ProgramTest::TearDown();
     }
 
-    // The main window as start-up makes it, with the hook installed and the
-    // window in front, where the X server's keys go.
-    void Start()
+    // The main window as start-up makes it, in front, where the X server's
+    // keys go, with the hook installed unless the test does that itself.
+    void Start(bool install = true)
     {
         window_ = CreateDialogParamA(ModuleInstance, MAKEINTRESOURCEA(IDD_MAIN), NULL, MainWindowProc, 0);
         ASSERT_NE(nullptr, window_);
         MainWindowHandle = window_;
-        ASSERT_TRUE(StartVolumeHook());
-        VolumeHookInstalls.clear();
         ShowWindow(window_, SW_SHOW);
         SetForegroundWindow(window_);
         ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == window_; }, 5000));
         ASSERT_TRUE(HookWatchdog.listening);
+        if (install) {
+            ASSERT_TRUE(StartVolumeHook());
+        }
+        VolumeHookInstalls.clear();
     }
 
     // Drops the installed hook the way the system does: the program is not
@@ -133,7 +149,7 @@ protected:
     void DropHook()
     {
         ASSERT_TRUE(UnhookWindowsHookEx(VolumeHookHandle));
-        DWORD lastSeen = VolumeHookLastEventTime;
+        DWORD lastSeen = VolumeHookLastCallTick;
         PumpUntil([&] { return GetTickCount() - lastSeen > 2 * HookWatchdogClockSlack; }, 5000);
     }
 
@@ -147,34 +163,48 @@ protected:
         return LoggedKeyPress(player_, before, VK_F10);
     }
 
-    // Keeps typing until the program has tried a second hook, from a second
-    // thread, which also closes whatever error box comes up (the box is modal
-    // on this thread).  Returns the boxes' texts.
-    std::vector<std::string> TypeUntilASecondInstall()
+    // Runs the action on this thread while a second thread plays the user,
+    // typing keys if asked: it answers every error box (the box is modal on
+    // this thread) and cancels Set Keys.  Returns the boxes' texts.
+    std::vector<std::string> AnsweringBoxes(const std::function<void()>& action, bool typing = false)
     {
         DWORD thread = GetCurrentThreadId();
-        std::atomic<bool> done(false), finished(false);
+        std::atomic<bool> done(false);
         std::vector<std::string> boxes;
         std::thread user([&] {
-            DWORD start = GetTickCount();
-            while (!done && GetTickCount() - start < 30000) {
+            while (!done) {
                 HWND box = WaitForThreadDialog(thread, "Error", 0);
+                HWND setKeys = WaitForThreadDialog(thread, "Set Keys", 0);
                 if (box != NULL) {
                     boxes.push_back(TextOf(GetDlgItem(box, 0xFFFF)));
                     AnswerBox(box, IDOK);
-                    PumpUntil([&] { return !IsWindow(box); }, 5000);
+                } else if (setKeys != NULL) {
+                    PostMessageA(setKeys, WM_COMMAND, IDCANCEL, 0);
                 }
-                RunXdotool("key a");
+                PumpUntil([&] { return !IsWindow(box) && !IsWindow(setKeys); }, 5000);
+                if (typing) {
+                    RunXdotool("key a");
+                } else {
+                    Sleep(10);
+                }
             }
-            finished = true;
         });
-        PumpUntil([] { return VolumeHookInstalls.size() >= 2; }, 30000);
-        PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
+        action();
         done = true;
-        PumpUntil([&] { return finished.load(); }, 30000);
         user.join();
         return boxes;
     }
+
+    // Keeps typing until the program has tried that many hooks in all.
+    std::vector<std::string> TypeUntilInstalls(size_t installs)
+    {
+        return AnsweringBoxes([&] {
+            PumpUntil([&] { return VolumeHookInstalls.size() >= installs; }, 30000);
+            PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
+        }, true);
+    }
+
+    void Unlock() { SendMessageA(window_, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); }
 
     HWND window_ = NULL;
     StandInPlayer player_ = {};
@@ -201,7 +231,7 @@ TEST_F(HookWatchdogTest, ADeafHookIsReplacedAtMostOncePerFiveSeconds)
     ASSERT_NO_FATAL_FAILURE(Start());
     NextHooks = NewHooks::Deaf;
     DropHook();
-    TypeUntilASecondInstall();
+    TypeUntilInstalls(2);
     ASSERT_EQ(2u, VolumeHookInstalls.size());
     EXPECT_GE(VolumeHookInstalls[1] - VolumeHookInstalls[0], HookWatchdogMinimumInterval);
 }
@@ -211,7 +241,7 @@ TEST_F(HookWatchdogTest, ARefusedHookIsReportedOnceAndTriedAgain)
     ASSERT_NO_FATAL_FAILURE(Start());
     NextHooks = NewHooks::Refused;
     DropHook();
-    std::vector<std::string> boxes = TypeUntilASecondInstall();
+    std::vector<std::string> boxes = TypeUntilInstalls(2);
 
     ASSERT_EQ(2u, VolumeHookInstalls.size());
     EXPECT_GE(VolumeHookInstalls[1] - VolumeHookInstalls[0], HookWatchdogMinimumInterval);
@@ -241,7 +271,7 @@ TEST_F(HookWatchdogTest, NothingIsInstalledWhileSetKeysIsOpen)
     ASSERT_NO_FATAL_FAILURE(Start());
     DWORD thread = GetCurrentThreadId();
     std::atomic<bool> done(false);
-    bool keySeen = false, checkArmed = true;
+    bool keySeen = false, checkArmed = true, secondCommandReturned = false;
     size_t installsWhileOpen = 99;
     std::thread user([&] {
         HWND dialog = WaitForThreadDialog(thread, "Set Keys", 10000);
@@ -251,9 +281,17 @@ TEST_F(HookWatchdogTest, NothingIsInstalledWhileSetKeysIsOpen)
             keySeen = PumpUntil([&] { return HookWatchdog.latestRawKeyTime != before; }, 5000);
             // Longer than the watchdog would wait for the hook.
             Sleep(2 * HookWatchdogDelay);
+            // A second Set Keys command meanwhile does nothing: no second
+            // dialog, whose end would put the hook back under this one.
+            DWORD_PTR ignored = 0;
+            secondCommandReturned
+                = SendMessageTimeoutA(window_, WM_COMMAND, IDC_MAIN_SET_KEYS, 0, SMTO_NORMAL, 5000, &ignored) != 0;
             checkArmed = HookWatchdog.checkPending;
             installsWhileOpen = VolumeHookInstalls.size();
-            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        for (HWND open; (open = WaitForThreadDialog(thread, "Set Keys", 0)) != NULL;) {
+            PostMessageA(open, WM_COMMAND, IDCANCEL, 0);
+            PumpUntil([&] { return !IsWindow(open); }, 5000);
         }
         done = true;
     });
@@ -264,9 +302,87 @@ TEST_F(HookWatchdogTest, NothingIsInstalledWhileSetKeysIsOpen)
 
     EXPECT_TRUE(keySeen) << "raw input reached the main window while the dialog was open";
     EXPECT_FALSE(checkArmed);
+    EXPECT_TRUE(secondCommandReturned);
     EXPECT_EQ(0u, installsWhileOpen);
     EXPECT_EQ(1u, VolumeHookInstalls.size()) << "only the dialog's own re-install";
     EXPECT_TRUE(RaiseReachesThePlayer());
+}
+
+TEST_F(HookWatchdogTest, AKeyFromBeforeTheInstallDoesNotCountAgainstTheNewHook)
+{
+    ASSERT_NO_FATAL_FAILURE(Start(false));
+    // A key typed after raw input was registered and before the hook went
+    // in, whose raw input is handled only after the install.  Wine turns an X
+    // key into input when the thread next waits for messages: this wait
+    // takes it in without handling its messages.
+    XdotoolRun run;
+    ASSERT_TRUE(StartXdotool("key a", &run));
+    bool typed = false;
+    for (DWORD start = GetTickCount(); !XdotoolEnded(&run, &typed) && GetTickCount() - start < 20000;) {
+        Sleep(10);
+    }
+    ASSERT_TRUE(typed);
+    MsgWaitForMultipleObjects(0, NULL, FALSE, 0, QS_ALLINPUT);
+    DWORD before = HookWatchdog.latestRawKeyTime;
+    ASSERT_TRUE(StartVolumeHook());
+
+    ASSERT_TRUE(PumpUntil([&] { return HookWatchdog.latestRawKeyTime != before; }, 5000));
+    PumpUntil([] { return !HookWatchdog.checkPending; }, 5000);
+    EXPECT_EQ(1u, VolumeHookInstalls.size()) << "the new hook was replaced";
+}
+
+TEST_F(HookWatchdogTest, AKeyStampedDaysAheadDoesNotBlindTheWatchdog)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // Any program may stamp the keys it injects as it likes.
+    DWORD ahead = GetTickCount() + 3 * 24 * 3600 * 1000u;
+    SendKeysPumping({ { 'Q', false, ahead }, { 'Q', true, ahead } });
+    DropHook();
+    ASSERT_TRUE(RunXdotool("key a"));
+    EXPECT_TRUE(PumpUntil([] { return VolumeHookInstalls.size() == 1; }, 5000));
+}
+
+TEST_F(HookWatchdogTest, KeysTypedIntoAnotherProgramBringADroppedHookBack)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    // Wine's own Notepad in front, with the X focus: the keys are typed into
+    // it.  (The virtual display's Wine ends with the test program.)
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION notepad = {};
+    char commandLine[] = "notepad.exe";
+    ASSERT_TRUE(CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &notepad));
+    HWND other = NULL;
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(other = FindWindowA("Notepad", NULL)); }, 20000));
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other; }, 5000));
+    DropHook();
+    ASSERT_TRUE(RunXdotool("key a"));
+    EXPECT_TRUE(PumpUntil([] { return VolumeHookInstalls.size() == 1; }, 5000));
+    TerminateProcess(notepad.hProcess, 0);
+    CloseHandle(notepad.hThread);
+    CloseHandle(notepad.hProcess);
+}
+
+TEST_F(HookWatchdogTest, ARefusedInstallKeepsTheHookThatWorksAndIsShownOnceForARunOfFailures)
+{
+    ASSERT_NO_FATAL_FAILURE(Start());
+    NextHooks = NewHooks::Refused;
+    std::vector<std::string> boxes = AnsweringBoxes([&] {
+        Unlock();
+        EXPECT_TRUE(RaiseReachesThePlayer()) << "the hook from before the refusal still works";
+    });
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ(0u, boxes[0].find("Trouble setting hook, err=5.")) << boxes[0];
+    EXPECT_EQ(0u, AnsweringBoxes([&] { SendMessageA(window_, WM_COMMAND, IDC_MAIN_SET_KEYS, 0); }).size())
+        << "Set Keys met the same failure";
+    EXPECT_EQ(0u, TypeUntilInstalls(3).size()) << "the watchdog met the same failure";
+    ASSERT_EQ(3u, VolumeHookInstalls.size());
+
+    NextHooks = NewHooks::Work;
+    Unlock();
+    NextHooks = NewHooks::Refused;
+    EXPECT_EQ(1u, AnsweringBoxes([&] { Unlock(); }).size()) << "a new failure after a hook went in again";
 }
 
 TEST_F(HookWatchdogTest, UnlockForgetsAControlWhoseKeyUpTheHookMissed)

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "centering.h"
 #include "hyperlink.h"
 #include "tests/hyperlink_test_ids.h"
 #include "tests/support/message_pump.h"
@@ -386,31 +387,40 @@ TEST_F(HyperlinkTest, PointerOverTheLinkUnderlinesItUntilItLeaves)
     EXPECT_EQ(own, FontOf(link)) << "no underline before the pointer comes";
     EXPECT_EQ(nullptr, GetCapture());
 
-    MoveMouse(link, 2, 2);
-    HFONT hovered = FontOf(link);
-    EXPECT_NE(own, hovered);
-    ExpectUnderlinedCopy(ownLogFont, hovered);
-    EXPECT_EQ(link, GetCapture());
+    // At the screen's corner, and centred on it as the About box is in use:
+    // the moves come in the control's own coordinates, wherever it lies.
+    RECT screen = { 0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN) };
+    for (bool centred : { false, true }) {
+        SCOPED_TRACE(centred ? "centred" : "at the corner");
+        if (centred) {
+            CenterOverRect(dialog_, &screen);
+        }
+        MoveMouse(link, 2, 2);
+        HFONT hovered = FontOf(link);
+        EXPECT_NE(own, hovered);
+        ExpectUnderlinedCopy(ownLogFont, hovered);
+        EXPECT_EQ(link, GetCapture());
 
-    MoveMouse(link, size.cx - 1, size.cy - 1);
-    MoveMouse(link, size.cx / 2, 0);
-    EXPECT_EQ(hovered, FontOf(link)) << "moving within changes nothing";
-    EXPECT_EQ(link, GetCapture());
+        for (POINT within : { POINT{ size.cx - 1, size.cy - 1 }, POINT{ size.cx / 2, 0 } }) {
+            MoveMouse(link, within.x, within.y);
+            EXPECT_EQ(hovered, FontOf(link)) << "moving within changes nothing";
+            EXPECT_EQ(link, GetCapture());
+        }
 
-    MoveMouse(link, size.cx, size.cy / 2);
-    EXPECT_EQ(own, FontOf(link)) << "just right of the control";
-    EXPECT_EQ(nullptr, GetCapture());
+        MoveMouse(link, size.cx, size.cy / 2);
+        EXPECT_EQ(own, FontOf(link)) << "just right of the control";
+        EXPECT_EQ(nullptr, GetCapture());
 
-    MoveMouse(link, 1, 1);
-    EXPECT_EQ(hovered, FontOf(link)) << "back on it";
-    EXPECT_EQ(link, GetCapture());
+        MoveMouse(link, 1, 1);
+        EXPECT_EQ(hovered, FontOf(link)) << "back on it";
+        EXPECT_EQ(link, GetCapture());
 
-    MoveMouse(link, -3, -4);
-    EXPECT_EQ(own, FontOf(link)) << "above and left of it";
-    EXPECT_EQ(nullptr, GetCapture());
-
-    EXPECT_EQ(6, Seen(passedOn, WM_MOUSEMOVE)) << "every move reaches the static itself";
-    EXPECT_TRUE(FontExists(hovered)) << "the underlined font lives as long as the link";
+        MoveMouse(link, -3, -4);
+        EXPECT_EQ(own, FontOf(link)) << "above and left of it";
+        EXPECT_EQ(nullptr, GetCapture());
+        EXPECT_TRUE(FontExists(hovered)) << "the underlined font lives as long as the link";
+    }
+    EXPECT_EQ(12, Seen(passedOn, WM_MOUSEMOVE)) << "every move reaches the static itself";
 }
 
 // As the dialog manager does when the window moves to a monitor with another

@@ -7,6 +7,7 @@
 
 #include "app_state.h"
 #include "main_window.h"
+#include "main_window_timers.h"
 #include "tray_minimize_flag.h"
 #include "key_binding_set.h"
 #include "resource.h"
@@ -87,6 +88,10 @@ TEST_F(MainWindowTest, EveryCommandIsHandledWithAZeroResult)
         EXPECT_EQ(0, GetWindowLongPtrA(window_, DWLP_MSGRESULT));
     }
     EXPECT_TRUE(IsWindow(window_));
+    // Its own timers are handled the same way; anyone else's are not its business.
+    SetWindowLongPtrA(window_, DWLP_MSGRESULT, 55);
+    EXPECT_EQ(TRUE, MainWindowProc(window_, WM_TIMER, HookWatchdogTimer, 0));
+    EXPECT_EQ(0, GetWindowLongPtrA(window_, DWLP_MSGRESULT));
     EXPECT_EQ(FALSE, MainWindowProc(window_, WM_TIMER, 1, 0));
 }
 

@@ -88,9 +88,9 @@ TEST(Resources, SetKeysTemplate)
         { 0xFFFF, "STATIC", "Mute:", label, 5, 30, 19, 12 },
         { 0xFFFF, "STATIC", "Lower:", label, 5, 45, 22, 12 },
         { 0xFFFF, "STATIC", "Raise:", label, 5, 60, 21, 12 },
-        { 1001, "EDIT", "", field, 35, 30, 105, 12 },
-        { 1002, "EDIT", "", field, 35, 45, 105, 12 },
-        { 1003, "EDIT", "", field, 35, 60, 105, 12 },
+        { 1001, "EDIT", "", field, 35, 30, 145, 12 },
+        { 1002, "EDIT", "", field, 35, 45, 145, 12 },
+        { 1003, "EDIT", "", field, 35, 60, 145, 12 },
     };
     ExpectItems(dialog, items, sizeof items / sizeof items[0]);
 }

@@ -688,6 +688,28 @@ TEST_F(TrayButtonTest, ANewTaskbarGetsTheIconAgainWhileTheModeIsOn)
     EXPECT_EQ(1, CountMessages(window, TaskbarCreatedMessage()));
 }
 
+// Under Wine no message is filtered, so only the call itself can be seen.
+TEST_F(TrayButtonTest, TaskbarCreatedIsLetThroughToAnElevatedWindowWhereTheSystemCan)
+{
+    HWND window = Make();
+    ASSERT_TRUE(Attach(window, FALSE));
+    ASSERT_EQ(1u, MessageFilterCalls.size());
+    EXPECT_EQ(window, MessageFilterCalls[0].window);
+    EXPECT_EQ(TaskbarCreatedMessage(), MessageFilterCalls[0].message);
+    EXPECT_EQ(static_cast<DWORD>(MSGFLT_ALLOW), MessageFilterCalls[0].action);
+    EXPECT_EQ(nullptr, MessageFilterCalls[0].details);
+
+    // Where the system has no such function, attaching works as ever.
+    HideMessageFilter = true;
+    MessageFilterCalls.clear();
+    HWND older = Make();
+    ASSERT_TRUE(Attach(older, TRUE));
+    EXPECT_TRUE(MessageFilterCalls.empty());
+    NotifyCalls.clear();
+    SendMessageA(older, TaskbarCreatedMessage(), 0, 0);
+    EXPECT_EQ(1u, CallsWith(NIM_ADD).size());
+}
+
 // ---------------------------------------------------------------------------
 // Tear-down
 

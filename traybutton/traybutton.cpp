@@ -109,6 +109,24 @@ void RestoreFromTray(HWND window)
     }
 }
 
+// A window of a program that runs elevated gets no message from programs of
+// lesser rights unless it lets that message through; Explorer's
+// "TaskbarCreated" broadcast would then never arrive, and after Explorer
+// restarts a window hidden behind its icon could not be reached again.  The
+// function is found at run time: systems before Windows 7 have neither it nor
+// the filtering.
+void LetTaskbarCreatedThrough(HWND window, UINT taskbarCreatedMessage)
+{
+    typedef BOOL(WINAPI * ChangeWindowMessageFilterExFunction)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    FARPROC function = user32 != NULL ? GetProcAddress(user32, "ChangeWindowMessageFilterEx") : NULL;
+    if (function != NULL && taskbarCreatedMessage != 0) {
+        // Through void (*)(), the compiler's "any function".
+        reinterpret_cast<ChangeWindowMessageFilterExFunction>(reinterpret_cast<void (*)()>(function))(
+            window, taskbarCreatedMessage, MSGFLT_ALLOW, NULL);
+    }
+}
+
 LRESULT OnTrayButtonDestroy(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC previous = state->prevWndProc;
@@ -261,6 +279,7 @@ BOOL AttachTrayButton(HWND window, int* showCommand, BOOL initialMode, BOOL noOw
         return AbandonAttach(state, error);
     }
     state->prevWndProc = reinterpret_cast<WNDPROC>(previous);
+    LetTaskbarCreatedThrough(window, state->taskbarCreatedMessage);
 
     SetTrayMinimize(window, initialMode);
     if (initialMode && showCommand != NULL && IsMinimizingShowCommand(*showCommand)) {

@@ -17,6 +17,7 @@ DWORD WINAPI SendKeysThread(void* parameter)
         input.type = INPUT_KEYBOARD;
         input.ki.wVk = job->strokes[i].vk;
         input.ki.dwFlags = job->strokes[i].up ? KEYEVENTF_KEYUP : 0;
+        input.ki.time = job->strokes[i].time;
         SendInput(1, &input, sizeof input);
     }
     return 0;

@@ -11,6 +11,7 @@
 struct KeyStroke {
     BYTE vk;
     bool up;
+    DWORD time = 0;  // the event's time stamp; 0 lets the system stamp it
 };
 
 // Sends the strokes with SendInput from a worker thread, one event per call,

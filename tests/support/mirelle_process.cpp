@@ -95,7 +95,7 @@ HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds, b
     }
 }
 
-bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
+bool CreateMirelleSuspended(MirelleProcess* process, int showCommand, const char* path)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -106,10 +106,20 @@ bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
     char commandLine[MAX_PATH + 2];
     lstrcpynA(commandLine, path != NULL ? path : ProgramPath, MAX_PATH);
     process->mainWindow = NULL;
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process->info)) {
+    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL, &startup,
+                        &process->info)) {
         std::memset(&process->info, 0, sizeof process->info);
         return false;
     }
+    return true;
+}
+
+bool StartMirelle(MirelleProcess* process, int showCommand, const char* path)
+{
+    if (!CreateMirelleSuspended(process, showCommand, path)) {
+        return false;
+    }
+    ResumeThread(process->info.hThread);
     WaitForInputIdle(process->info.hProcess, 10000);
     process->mainWindow = FindProcessDialog(process->info.dwProcessId, "Mirelle", 10000, false);
     return process->mainWindow != NULL;

@@ -36,6 +36,10 @@ struct MirelleProcess {
 // MirellePath().
 bool StartMirelle(MirelleProcess* process, int showCommand = -1, const char* path = NULL);
 
+// Creates the program's process as StartMirelle does, but suspended: the
+// test releases it (ResumeThread on info.hThread) when it wants it to run.
+bool CreateMirelleSuspended(MirelleProcess* process, int showCommand = -1, const char* path = NULL);
+
 // StartMirelle with the display at `dpi` dots per inch for the program:
 // LogPixels under HKCU\Control Panel\Desktop is set for as long as the
 // program takes to read it (its start-up, until its main window exists) and

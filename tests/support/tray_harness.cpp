@@ -14,10 +14,12 @@ const UINT SystemMenuCommands[SystemMenuCommandCount] = {SC_RESTORE, SC_MOVE, SC
                                                          SC_CLOSE};
 std::vector<NotifyCall> NotifyCalls;
 std::vector<HWND> ForegroundCalls;
+std::vector<MessageFilterCall> MessageFilterCalls;
 bool LogMessages = true;
 bool FailNextHeapAlloc = false;
 std::string FailRegisteredMessage;
 bool FailOwnerWindowCreation = false;
+bool HideMessageFilter = false;
 std::vector<MetricOverride> MetricOverrides;
 
 namespace {
@@ -31,6 +33,8 @@ typedef HWND(WINAPI* CreateWindowExFunction)(DWORD, LPCSTR, LPCSTR, DWORD, int, 
                                                HINSTANCE, LPVOID);
 typedef int(WINAPI* GetSystemMetricsFunction)(int);
 typedef BOOL(WINAPI* SetForegroundWindowFunction)(HWND);
+typedef FARPROC(WINAPI* GetProcAddressFunction)(HMODULE, LPCSTR);
+typedef BOOL(WINAPI* MessageFilterFunction)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
 
 ShellNotifyIconFunction realShellNotifyIcon;
 HeapAllocFunction realHeapAlloc;
@@ -38,6 +42,8 @@ RegisterWindowMessageFunction realRegisterWindowMessage;
 CreateWindowExFunction realCreateWindowEx;
 GetSystemMetricsFunction realGetSystemMetrics;
 SetForegroundWindowFunction realSetForegroundWindow;
+GetProcAddressFunction realGetProcAddress;
+MessageFilterFunction realMessageFilter;
 
 IdleAction idleAction;
 LPARAM idleContext;
@@ -110,6 +116,22 @@ BOOL WINAPI RecordSetForegroundWindow(HWND window)
     return realSetForegroundWindow(window);
 }
 
+BOOL WINAPI RecordMessageFilter(HWND window, UINT message, DWORD action, PCHANGEFILTERSTRUCT details)
+{
+    MessageFilterCalls.push_back({ window, message, action, details });
+    return realMessageFilter(window, message, action, details);
+}
+
+FARPROC WINAPI SteerGetProcAddress(HMODULE module, LPCSTR name)
+{
+    FARPROC function = realGetProcAddress(module, name);
+    if (function == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "ChangeWindowMessageFilterEx") != 0) {
+        return function;
+    }
+    realMessageFilter = reinterpret_cast<MessageFilterFunction>(reinterpret_cast<void (*)()>(function));
+    return HideMessageFilter ? NULL : reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(RecordMessageFilter));
+}
+
 template <typename Function>
 void Patch(const char* dll, const char* name, Function replacement, Function* real)
 {
@@ -138,6 +160,7 @@ void InstallTrayRecorders()
     Patch("user32.dll", "CreateWindowExA", &MaybeFailCreateWindowEx, &realCreateWindowEx);
     Patch("user32.dll", "GetSystemMetrics", &OverridableGetSystemMetrics, &realGetSystemMetrics);
     Patch("user32.dll", "SetForegroundWindow", &RecordSetForegroundWindow, &realSetForegroundWindow);
+    Patch("kernel32.dll", "GetProcAddress", &SteerGetProcAddress, &realGetProcAddress);
 
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = RecordingWindowProc;
@@ -161,6 +184,8 @@ void ResetRecords()
     MenuSnapshots.clear();
     NotifyCalls.clear();
     ForegroundCalls.clear();
+    MessageFilterCalls.clear();
+    HideMessageFilter = false;
     LogMessages = true;
     FailNextHeapAlloc = false;
     FailRegisteredMessage.clear();

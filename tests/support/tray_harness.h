@@ -49,7 +49,17 @@ struct NotifyCall {
     BOOL result;
 };
 
+// A call of ChangeWindowMessageFilterEx, which the module finds with
+// GetProcAddress.
+struct MessageFilterCall {
+    HWND window;
+    UINT message;
+    DWORD action;
+    void* details;
+};
+
 // Everything recorded since the last ResetRecords().
+extern std::vector<MessageFilterCall> MessageFilterCalls;
 extern std::vector<LoggedMessage> MessageLog;
 extern std::vector<DestroySnapshot> DestroySnapshots;
 extern std::vector<MenuSnapshot> MenuSnapshots;
@@ -61,6 +71,7 @@ extern bool LogMessages; // off in loops that count heap blocks
 extern bool FailNextHeapAlloc;
 extern std::string FailRegisteredMessage; // RegisterWindowMessageA of this name fails
 extern bool FailOwnerWindowCreation;      // CreateWindowExA of the TrayButton class fails
+extern bool HideMessageFilter;            // GetProcAddress finds no ChangeWindowMessageFilterEx, as before Windows 7
 struct MetricOverride {
     int index;
     int value;
