@@ -244,7 +244,8 @@ void SetProgramBesideThis(Program* program, std::vector<std::string>* paths, con
 
 bool MeasureSteps(const char* minimalPath, const char* mirellePath, int rounds)
 {
-    const char* steps[] = { "settings", "version", "icons", "status", "session", "raw-input", "hook", "tray", "all" };
+    const char* steps[] = { "dll-search", "version", "settings", "turn", "icons", "status",
+                            "session", "raw-input", "hook", "tray", "all" };
     const int stepCount = sizeof steps / sizeof steps[0];
     const int none = 3, all = none + stepCount, mirelle = all + 1;
     std::vector<Program> programs(mirelle + 1);
@@ -262,14 +263,16 @@ bool MeasureSteps(const char* minimalPath, const char* mirellePath, int rounds)
         { "+ SHELL32 imported", 1, 0, {} },
         { "Mirelle's main window and resources instead of the one button", 2, 0, {} },
         { "+ Mirelle's code and imports, none of its start-up steps", none, 2, {} },
-        { "+ LoadSettings (registry read)", none + 1, none, {} },
+        { "+ RestrictDllSearchToSystem32 (and the DLLs it loads)", none + 1, none, {} },
         { "+ version record (VERSION.dll from System32)", none + 2, none, {} },
-        { "+ icons at the system's sizes", none + 3, none, {} },
-        { "+ status line and check box", none + 4, none, {} },
-        { "+ StartSessionWatch (WTSAPI32)", none + 5, none, {} },
-        { "+ StartHookWatchdog (raw input)", none + 6, none, {} },
-        { "+ StartVolumeHook (low-level hook)", none + 7, none, {} },
-        { "+ AttachTrayButton", none + 8, none, {} },
+        { "+ LoadSettings (registry read)", none + 3, none, {} },
+        { "+ the start's turn and the look for another instance", none + 4, none, {} },
+        { "+ icons at the system's sizes", none + 5, none, {} },
+        { "+ status line and check box", none + 6, none, {} },
+        { "+ StartSessionWatch (WTSAPI32)", none + 7, none, {} },
+        { "+ StartHookWatchdog (raw input)", none + 8, none, {} },
+        { "+ StartVolumeHook (low-level hook)", none + 9, none, {} },
+        { "+ AttachTrayButton", none + 10, none, {} },
         { "+ every step above", all, none, {} },
         { "Mirelle itself", mirelle, all, {} },
     };

@@ -3,8 +3,11 @@
 // main window (startup_steps.exe), it adds Mirelle's code and imports and
 // those of Mirelle's start-up steps that the command line names, in
 // Mirelle's order and through its own functions where they are public:
-//   settings   LoadSettings, the registry read
+//   dll-search RestrictDllSearchToSystem32, with the DLLs it loads at once
 //   version    the version record: VERSION.dll from System32 and its three calls
+//   settings   LoadSettings, the registry read
+//   turn       the start's turn (WaitForStartTurn) and the look for another
+//              main window, around making the window
 //   icons      the window's big and small icons at the sizes the system asks for
 //   status     the status line and the check box
 //   session    StartSessionWatch, the session notifications
@@ -24,6 +27,8 @@
 #include "resource.h"
 #include "session_watch.h"
 #include "settings_store.h"
+#include "start_turn.h"
+#include "system_library.h"
 #include "tray_minimize_flag.h"
 #include "traybutton.h"
 #include "volume_hook_control.h"
@@ -31,17 +36,20 @@
 namespace {
 
 enum Step : unsigned {
-    Settings = 1 << 0,
+    DllSearch = 1 << 0,
     Version = 1 << 1,
-    Icons = 1 << 2,
-    Status = 1 << 3,
-    Session = 1 << 4,
-    RawInput = 1 << 5,
-    Hook = 1 << 6,
-    Tray = 1 << 7,
+    Settings = 1 << 2,
+    Turn = 1 << 3,
+    Icons = 1 << 4,
+    Status = 1 << 5,
+    Session = 1 << 6,
+    RawInput = 1 << 7,
+    Hook = 1 << 8,
+    Tray = 1 << 9,
 };
 
 unsigned Steps = 0;
+HANDLE StartTurn = NULL;
 
 bool Wanted(Step step)
 {
@@ -53,9 +61,9 @@ unsigned StepsOf(const char* commandLine)
     const struct {
         const char* word;
         unsigned steps;
-    } names[] = { { "settings", Settings }, { "version", Version }, { "icons", Icons }, { "status", Status },
-                  { "session", Session }, { "raw-input", RawInput }, { "hook", Hook }, { "tray", Tray },
-                  { "all", ~0u } };
+    } names[] = { { "dll-search", DllSearch }, { "version", Version }, { "settings", Settings }, { "turn", Turn },
+                  { "icons", Icons }, { "status", Status }, { "session", Session }, { "raw-input", RawInput },
+                  { "hook", Hook }, { "tray", Tray }, { "all", ~0u } };
     unsigned steps = 0;
     for (const auto& name : names) {
         if (std::strstr(commandLine, name.word) != NULL) {
@@ -69,37 +77,29 @@ using GetFileVersionInfoSizeFunction = DWORD(WINAPI*)(LPCSTR, LPDWORD);
 using GetFileVersionInfoFunction = BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID);
 using VerQueryValueFunction = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 
+// As Mirelle's start-up fills its version record.
 void ReadVersionRecord(HINSTANCE instance)
 {
     char path[MAX_PATH];
-    UINT length = GetSystemDirectoryA(path, MAX_PATH - 16);
-    if (length == 0 || length >= MAX_PATH - 16) {
-        return;
-    }
-    lstrcatA(path, "\\version.dll");
-    HMODULE version = LoadLibraryA(path);
-    if (version == NULL) {
-        return;
-    }
-    auto getSize = reinterpret_cast<GetFileVersionInfoSizeFunction>(
-        reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoSizeA")));
-    auto getInfo = reinterpret_cast<GetFileVersionInfoFunction>(
-        reinterpret_cast<void*>(GetProcAddress(version, "GetFileVersionInfoA")));
-    auto query = reinterpret_cast<VerQueryValueFunction>(
-        reinterpret_cast<void*>(GetProcAddress(version, "VerQueryValueA")));
+    HMODULE version = LoadSystemLibrary("version.dll");
+    auto getSize = FindFunction<GetFileVersionInfoSizeFunction>(version, "GetFileVersionInfoSizeA");
+    auto getInfo = FindFunction<GetFileVersionInfoFunction>(version, "GetFileVersionInfoA");
+    auto query = FindFunction<VerQueryValueFunction>(version, "VerQueryValueA");
     DWORD handle = 0, size = 0;
-    if (getSize == NULL || getInfo == NULL || query == NULL || GetModuleFileNameA(instance, path, MAX_PATH) == 0
-        || (size = getSize(path, &handle)) == 0) {
-        return;
+    if (getSize != NULL && getInfo != NULL && query != NULL && GetModuleFileNameA(instance, path, MAX_PATH) != 0
+        && (size = getSize(path, &handle)) != 0) {
+        void* block = HeapAlloc(GetProcessHeap(), 0, size);
+        void* fixed = NULL;
+        UINT fixedLength = 0;
+        if (block != NULL && getInfo(path, 0, size, block) && query(block, "\\", &fixed, &fixedLength)
+            && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
+            VersionRecord = *static_cast<const VS_FIXEDFILEINFO*>(fixed);
+        }
+        HeapFree(GetProcessHeap(), 0, block);
     }
-    void* block = HeapAlloc(GetProcessHeap(), 0, size);
-    void* fixed = NULL;
-    UINT fixedLength = 0;
-    if (block != NULL && getInfo(path, 0, size, block) && query(block, "\\", &fixed, &fixedLength)
-        && fixedLength >= sizeof(VS_FIXEDFILEINFO)) {
-        VersionRecord = *static_cast<const VS_FIXEDFILEINFO*>(fixed);
+    if (version != NULL) {
+        FreeLibrary(version);
     }
-    HeapFree(GetProcessHeap(), 0, block);
 }
 
 void SetIcon(HWND window, WPARAM which, int width, int height)
@@ -113,18 +113,24 @@ void SetIcon(HWND window, WPARAM which, int width, int height)
 
 void StepsBeforeDialog(HINSTANCE instance, const char* commandLine)
 {
+    Steps = StepsOf(commandLine);
+    if (Wanted(DllSearch)) {
+        RestrictDllSearchToSystem32();
+    }
     ModuleInstance = instance;
     // What every start does first, so that the hook, when installed, acts as
     // Mirelle's.
     if (LoadStringA(instance, IDS_PLAYER_CLASS, PlayerClassName, PlayerClassNameCapacity) <= 0) {
         PlayerClassName[0] = '\0';
     }
-    Steps = StepsOf(commandLine);
     if (Wanted(Version)) {
         ReadVersionRecord(instance);
     }
     if (Wanted(Settings)) {
         LoadSettings();
+    }
+    if (Wanted(Turn)) {
+        StartTurn = WaitForStartTurn();
     }
 }
 
@@ -149,6 +155,12 @@ void StepsInInitDialog(HWND window)
 void StepsBeforeShow(HWND window, int* showCommand)
 {
     MainWindowHandle = window;
+    if (Wanted(Turn)) {
+        // No other Mirelle runs while the benchmark starts this one; the
+        // look for it costs the same all the same.
+        FindWindowExA(NULL, window, "#32770", "Mirelle");
+        EndStartTurn(StartTurn);
+    }
     if (Wanted(Hook)) {
         StartVolumeHook();
     }
