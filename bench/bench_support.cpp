@@ -75,37 +75,62 @@ int TakeIntArgument(int argc, char** argv, const char* name, int fallback)
     return value != NULL ? std::atoi(value) : fallback;
 }
 
-double StartDialogProgram(DialogProgram* program, const char* path, const char* title)
+bool TakeProgramPaths(int argc, char** argv, char* mirelle, char* minimal, const char* usage)
+{
+    if (TakePathArgument(argc, argv, "--mirelle", mirelle, MAX_PATH)
+        && TakePathArgument(argc, argv, "--minimal", minimal, MAX_PATH)) {
+        return true;
+    }
+    PrintError("usage: %s", usage);
+    return false;
+}
+
+bool HasArgument(int argc, char** argv, const char* name)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+double StartDialogProgram(DialogProgram* program, const char* commandLine)
 {
     std::memset(program, 0, sizeof *program);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOWNORMAL;
-    char commandLine[MAX_PATH + 2];
-    lstrcpynA(commandLine, path, MAX_PATH);
+    char line[MAX_PATH + 200];
+    lstrcpynA(line, commandLine, sizeof line);
 
     double start = Now();
-    if (!CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &program->info)) {
-        PrintError("could not start %s, error %lu", path, GetLastError());
+    if (!CreateProcessA(NULL, line, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &program->info)) {
+        PrintError("could not start %s, error %lu", commandLine, GetLastError());
         return -1.0;
     }
+    // The program's thread first waits for input once its window is shown
+    // and its first messages are handled.  WaitForInputIdle sleeps until
+    // then, so this process takes no time from the start it measures; only
+    // should the window not yet be visible then is it polled for.
+    WaitForInputIdle(program->info.hProcess, VisibleTimeoutMs);
     for (;;) {
-        HWND window = FindProcessDialog(program->info.dwProcessId, title, 0, false);
-        if (window != NULL && IsWindowVisible(window)) {
-            double seconds = Now() - start;
+        double now = Now();
+        HWND window = FindProcessDialog(program->info.dwProcessId, NULL, 0);
+        if (window != NULL) {
             program->window = window;
-            return seconds;
+            return now - start;
         }
         if (PumpUntilSignalled(program->info.hProcess, 1)) {
             DWORD code = 0;
             GetExitCodeProcess(program->info.hProcess, &code);
-            PrintError("%s ended with code %lu before its window showed", path, code);
+            PrintError("%s ended with code %lu before its window showed", commandLine, code);
             CloseProgramHandles(program);
             return -1.0;
         }
-        if ((Now() - start) * 1000.0 > VisibleTimeoutMs) {
-            PrintError("%s showed no visible \"%s\" window within %lu ms", path, title, VisibleTimeoutMs);
+        if ((now - start) * 1000.0 > VisibleTimeoutMs) {
+            PrintError("%s showed no visible dialog window within %lu ms", commandLine, VisibleTimeoutMs);
             TerminateProcess(program->info.hProcess, 99);
             WaitForSingleObject(program->info.hProcess, ExitTimeoutMs);
             CloseProgramHandles(program);
@@ -135,6 +160,15 @@ bool StopDialogProgram(DialogProgram* program)
     }
     CloseProgramHandles(program);
     return ended;
+}
+
+bool MirelleIsOpen()
+{
+    if (FindWindowA("#32770", "Mirelle") == NULL) {
+        return false;
+    }
+    PrintError("a Mirelle window is already open on this desktop; close it first");
+    return true;
 }
 
 void PrintRow(const char* figure, const char* mirelle, const char* reference, const char* result)

@@ -8,13 +8,13 @@
 //
 // Latency of a bound key, from SendInput to the player's message: a window of
 // the player's class records when the posted key message arrives.  Beside
-// VolumeHookProc runs a hook that passes every other key on and, for the
-// bound key, posts the same message to the same window itself and swallows
-// the key; so the difference is what Mirelle's decision adds (the match, the
-// search for the player window, the minimized check).  Measured
-// with the hook in this process and, with --mirelle=<path>, with the real
-// mirelle.exe as a separate process next to this program started as a
-// separate posting-hook process.
+// VolumeHookProc runs a reference hook that passes every other key on and,
+// for the bound key, finds the player window by its class as Mirelle must,
+// posts it the same message and swallows the key; so the ratio is what
+// Mirelle's own handling adds (the match against its bindings, the minimized
+// check).  Measured with the hook in this process and, with --mirelle=<path>,
+// with the real mirelle.exe as a separate process next to this program
+// started as a separate reference-hook process.
 //
 // Every comparison runs its configurations in rounds whose order rotates, so
 // neither drift in the machine's load nor the position within a round
@@ -37,9 +37,8 @@
 namespace {
 
 const char PlayerWindowClass[] = "WMPlayerApp";
-const char MirelleTitle[] = "Mirelle";
 const DWORD ReceiptTimeoutMs = 2000;
-const int WarmUpPresses = 20;
+const int WarmUpPresses = 5;
 
 // --- The hooks beside Mirelle's ---------------------------------------------
 
@@ -50,42 +49,43 @@ LRESULT CALLBACK PassThroughProc(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(PassThroughHandle, code, wParam, lParam);
 }
 
-// The reference for a bound key: it knows the player window and the key in
-// advance, posts the key message the player would get from Mirelle and
-// swallows the key as Mirelle does; every other event it passes on.  Were it
-// to pass the bound key on too, its CallNextHookEx (a round trip to the
-// server under Wine) would lie on the measured path, which Mirelle's does
-// not.
-HHOOK PostingHandle = NULL;
-HWND PostingTarget = NULL;
-DWORD PostingKey = 0;
+// The reference for a bound key: like Mirelle it looks the player window up
+// by its class on every event (the player may have been closed or started
+// since the last key), posts the key message the player would get from
+// Mirelle and swallows the key; every other event it passes on.  Were it to
+// pass the bound key on too, its CallNextHookEx (a round trip to the server
+// under Wine) would lie on the measured path, which Mirelle's does not.
+HHOOK ReferenceHandle = NULL;
+DWORD ReferenceKey = 0;
 
-LRESULT CALLBACK PostingProc(int code, WPARAM wParam, LPARAM lParam)
+LRESULT CALLBACK ReferenceProc(int code, WPARAM wParam, LPARAM lParam)
 {
     if (code == HC_ACTION) {
         const KBDLLHOOKSTRUCT* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        if (event->vkCode == PostingKey) {
+        if (event->vkCode == ReferenceKey) {
             bool up = (event->flags & LLKHF_UP) != 0;
-            PostMessageA(PostingTarget, up ? WM_SYSKEYUP : WM_SYSKEYDOWN, VK_F10,
-                         up ? static_cast<LPARAM>(0xC0000001u) : 1);
+            HWND player = FindWindowA(PlayerWindowClass, NULL);
+            if (player != NULL) {
+                PostMessageA(player, up ? WM_SYSKEYUP : WM_SYSKEYDOWN, VK_F10,
+                             up ? static_cast<LPARAM>(0xC0000001u) : 1);
+            }
             return 1;
         }
     }
-    return CallNextHookEx(PostingHandle, code, wParam, lParam);
+    return CallNextHookEx(ReferenceHandle, code, wParam, lParam);
 }
 
-bool InstallPostingHook(HWND target, BYTE key)
+bool InstallReferenceHook(BYTE key)
 {
-    PostingTarget = target;
-    PostingKey = key;
-    PostingHandle = SetWindowsHookExA(WH_KEYBOARD_LL, PostingProc, GetModuleHandleA(NULL), 0);
-    return PostingHandle != NULL;
+    ReferenceKey = key;
+    ReferenceHandle = SetWindowsHookExA(WH_KEYBOARD_LL, ReferenceProc, GetModuleHandleA(NULL), 0);
+    return ReferenceHandle != NULL;
 }
 
-void RemovePostingHook()
+void RemoveReferenceHook()
 {
-    UnhookWindowsHookEx(PostingHandle);
-    PostingHandle = NULL;
+    UnhookWindowsHookEx(ReferenceHandle);
+    ReferenceHandle = NULL;
 }
 
 // --- Sending input while this thread pumps ------------------------------------
@@ -340,6 +340,17 @@ DWORD WINAPI SendPressesThread(void* parameter)
     return 0;
 }
 
+// Adds one round's presses to the whole run's, and the ratio of its medians.
+void AddRound(std::vector<double>* volume, std::vector<double>* reference, std::vector<double>* roundRatios,
+              const std::vector<double>& roundVolume, const std::vector<double>& roundReference)
+{
+    volume->insert(volume->end(), roundVolume.begin(), roundVolume.end());
+    reference->insert(reference->end(), roundReference.begin(), roundReference.end());
+    if (!roundVolume.empty() && !roundReference.empty()) {
+        roundRatios->push_back(Median(roundVolume) / Median(roundReference));
+    }
+}
+
 // Returns the number of key events whose message never arrived.
 int TimePresses(BYTE vk, int presses, std::vector<double>* samples)
 {
@@ -350,48 +361,62 @@ int TimePresses(BYTE vk, int presses, std::vector<double>* samples)
     return warmUp.lost + job.lost;
 }
 
+// The rounds' ratios (Mirelle's median over the reference's, from presses
+// close together in time) as the figure, with their quartiles; medians and
+// 99th percentiles of all presses beside it.
 void PrintLatencyRow(const char* figure, const std::vector<double>& mirelle, const char* referenceName,
-                     const std::vector<double>& reference)
+                     const std::vector<double>& reference, const std::vector<double>& roundRatios)
 {
-    double mirelleMedian = Median(mirelle) * 1e6;
     double mirelleP99 = Percentile(mirelle, 99) * 1e6;
-    double referenceMedian = Median(reference) * 1e6;
     double referenceP99 = Percentile(reference, 99) * 1e6;
+    double ratio = Median(roundRatios);
     char mine[64];
     char other[128];
-    char result[96];
-    std::snprintf(mine, sizeof mine, "%.1f / %.1f us", mirelleMedian, mirelleP99);
-    std::snprintf(other, sizeof other, "%s: %.1f / %.1f us", referenceName, referenceMedian, referenceP99);
-    std::snprintf(result, sizeof result, "median %+.1f us, p99 %+.1f us", mirelleMedian - referenceMedian,
-                  mirelleP99 - referenceP99);
+    char result[240];
+    std::snprintf(mine, sizeof mine, "%.1f / %.1f us", Median(mirelle) * 1e6, mirelleP99);
+    std::snprintf(other, sizeof other, "%s: %.1f / %.1f us", referenceName, Median(reference) * 1e6, referenceP99);
+    std::snprintf(result, sizeof result,
+                  "Mirelle / reference: median %.3f (median of %d rounds' ratios, quartiles %.3f-%.3f), p99 %.3f "
+                  "(all presses); target <= 1.05 at the median %s",
+                  ratio, static_cast<int>(roundRatios.size()), Percentile(roundRatios, 25),
+                  Percentile(roundRatios, 75), mirelleP99 / referenceP99, ratio <= 1.05 ? "met" : "NOT met");
     PrintRow(figure, mine, other, result);
 }
 
-bool MeasureInProcessLatency(HWND player, int presses)
+// The machine's speed drifts in phases of a few seconds when it is shared;
+// so both hooks are timed in many short rounds, each round's ratio taken
+// from presses close together in time, and the figure is the median of the
+// rounds' ratios.
+const int InProcessPressesPerRound = 20;
+const int ProgramPressesPerRound = 50;
+
+bool MeasureInProcessLatency(int presses)
 {
-    const int rounds = 10;
-    int perRound = (presses + rounds - 1) / rounds;
+    int perRound = InProcessPressesPerRound;
+    int rounds = (presses + perRound - 1) / perRound;
     BYTE key = KeyBindings[VolumeAction::Raise].vk;
-    std::vector<double> volume, posting;
+    std::vector<double> volume, reference, roundRatios;
     int lost = 0;
     for (int round = 0; round < rounds; ++round) {
+        std::vector<double> roundVolume, roundReference;
         for (int slot = 0; slot < 2; ++slot) {
             if ((round + slot) % 2 == 0) {
                 if (InstallVolumeHook(GetModuleHandleA(NULL)) == NULL) {
                     PrintError("could not install the volume hook, error %lu", GetLastError());
                     return false;
                 }
-                lost += TimePresses(key, perRound, &volume);
+                lost += TimePresses(key, perRound, &roundVolume);
                 RemoveVolumeHook();
             } else {
-                if (!InstallPostingHook(player, key)) {
-                    PrintError("could not install the posting hook, error %lu", GetLastError());
+                if (!InstallReferenceHook(key)) {
+                    PrintError("could not install the reference hook, error %lu", GetLastError());
                     return false;
                 }
-                lost += TimePresses(key, perRound, &posting);
-                RemovePostingHook();
+                lost += TimePresses(key, perRound, &roundReference);
+                RemoveReferenceHook();
             }
         }
+        AddRound(&volume, &reference, &roundRatios, roundVolume, roundReference);
     }
     if (lost != 0) {
         PrintError("%d key messages never reached the player (hook in this process)", lost);
@@ -401,7 +426,7 @@ bool MeasureInProcessLatency(HWND player, int presses)
     std::snprintf(figure, sizeof figure,
                   "Bound-key latency, SendInput to the player's message, hook in this process "
                   "(%d presses each): median / p99", static_cast<int>(volume.size()));
-    PrintLatencyRow(figure, volume, "posting hook", posting);
+    PrintLatencyRow(figure, volume, "reference hook", reference, roundRatios);
     return true;
 }
 
@@ -423,26 +448,27 @@ BYTE KeyOfRunningProgram()
     return 0;
 }
 
-// This program again, as a separate process that only runs the posting hook.
-bool StartPostingHookProcess(PROCESS_INFORMATION* info, HWND player, BYTE key)
+// This program again, as a separate process that only runs the reference
+// hook.
+bool StartReferenceHookProcess(PROCESS_INFORMATION* info, BYTE key)
 {
     char readyName[64];
-    std::snprintf(readyName, sizeof readyName, "MirelleBenchPostingHookReady-%lu", GetCurrentProcessId());
+    std::snprintf(readyName, sizeof readyName, "MirelleBenchReferenceHookReady-%lu", GetCurrentProcessId());
     HANDLE ready = CreateEventA(NULL, TRUE, FALSE, readyName);
     char self[MAX_PATH];
     GetModuleFileNameA(NULL, self, sizeof self);
     char commandLine[MAX_PATH + 160];
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --posting-hook=%llu --key=%d --ready=%s", self,
-                  static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(player)), key, readyName);
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\" --reference-hook --key=%d --ready=%s", self, key,
+                  readyName);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     bool started = CreateProcessA(NULL, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, info) != FALSE;
     if (!started) {
-        PrintError("could not start the posting-hook process, error %lu", GetLastError());
+        PrintError("could not start the reference-hook process, error %lu", GetLastError());
     } else {
         HANDLE waits[2] = { ready, info->hProcess };
         if (WaitForMultipleObjects(2, waits, FALSE, 20000) != WAIT_OBJECT_0) {
-            PrintError("the posting-hook process did not install its hook");
+            PrintError("the reference-hook process did not install its hook");
             TerminateProcess(info->hProcess, 99);
             WaitForSingleObject(info->hProcess, 10000);
             CloseHandle(info->hThread);
@@ -454,12 +480,12 @@ bool StartPostingHookProcess(PROCESS_INFORMATION* info, HWND player, BYTE key)
     return started;
 }
 
-bool StopPostingHookProcess(PROCESS_INFORMATION* info)
+bool StopReferenceHookProcess(PROCESS_INFORMATION* info)
 {
     PostThreadMessageA(info->dwThreadId, WM_QUIT, 0, 0);
     bool ended = PumpUntilSignalled(info->hProcess, 10000);
     if (!ended) {
-        PrintError("the posting-hook process did not end; killed");
+        PrintError("the reference-hook process did not end; killed");
         TerminateProcess(info->hProcess, 99);
         WaitForSingleObject(info->hProcess, 10000);
     }
@@ -468,7 +494,7 @@ bool StopPostingHookProcess(PROCESS_INFORMATION* info)
     return ended;
 }
 
-bool MeasureProgramLatency(HWND player, int presses, const char* mirellePath)
+bool MeasureProgramLatency(int presses, const char* mirellePath)
 {
     BYTE key = KeyOfRunningProgram();
     if (key == 0) {
@@ -477,36 +503,37 @@ bool MeasureProgramLatency(HWND player, int presses, const char* mirellePath)
     }
     // Each configuration of each round is a process start of its own (some
     // tens of milliseconds with a running wineserver).
-    const int rounds = 10;
-    int perRound = (presses + rounds - 1) / rounds;
-    std::vector<double> volume, posting;
+    int perRound = ProgramPressesPerRound;
+    int rounds = (presses + perRound - 1) / perRound;
+    std::vector<double> volume, reference, roundRatios;
     int lost = 0;
     for (int round = 0; round < rounds; ++round) {
+        std::vector<double> roundVolume, roundReference;
         for (int slot = 0; slot < 2; ++slot) {
             if ((round + slot) % 2 == 0) {
-                if (FindWindowA("#32770", MirelleTitle) != NULL) {
-                    PrintError("a Mirelle window is already open on this desktop; close it first");
+                if (MirelleIsOpen()) {
                     return false;
                 }
                 DialogProgram mirelle;
-                if (StartDialogProgram(&mirelle, mirellePath, MirelleTitle) < 0) {
+                if (StartDialogProgram(&mirelle, mirellePath) < 0) {
                     return false;
                 }
-                lost += TimePresses(key, perRound, &volume);
+                lost += TimePresses(key, perRound, &roundVolume);
                 if (!StopDialogProgram(&mirelle)) {
                     return false;
                 }
             } else {
                 PROCESS_INFORMATION info;
-                if (!StartPostingHookProcess(&info, player, key)) {
+                if (!StartReferenceHookProcess(&info, key)) {
                     return false;
                 }
-                lost += TimePresses(key, perRound, &posting);
-                if (!StopPostingHookProcess(&info)) {
+                lost += TimePresses(key, perRound, &roundReference);
+                if (!StopReferenceHookProcess(&info)) {
                     return false;
                 }
             }
         }
+        AddRound(&volume, &reference, &roundRatios, roundVolume, roundReference);
     }
     if (lost != 0) {
         PrintError("%d key messages never reached the player (separate hook process)", lost);
@@ -516,29 +543,25 @@ bool MeasureProgramLatency(HWND player, int presses, const char* mirellePath)
     std::snprintf(figure, sizeof figure,
                   "Bound-key latency, SendInput to the player's message, real mirelle.exe as a separate process "
                   "(%d presses each): median / p99", static_cast<int>(volume.size()));
-    PrintLatencyRow(figure, volume, "posting hook, separate process", posting);
+    PrintLatencyRow(figure, volume, "reference hook, separate process", reference, roundRatios);
     return true;
 }
 
-// --- The posting hook as a process of its own ---------------------------------
+// --- The reference hook as a process of its own ---------------------------------
 
-int RunPostingHookProcess(int argc, char** argv)
+int RunReferenceHookProcess(int argc, char** argv)
 {
-    const char* target = NULL;
     const char* ready = NULL;
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--posting-hook=", 15) == 0) {
-            target = argv[i] + 15;
-        } else if (std::strncmp(argv[i], "--ready=", 8) == 0) {
+        if (std::strncmp(argv[i], "--ready=", 8) == 0) {
             ready = argv[i] + 8;
         }
     }
     int key = TakeIntArgument(argc, argv, "--key", 0);
-    if (target == NULL || ready == NULL || key <= 0 || key > 0xFF) {
+    if (ready == NULL || key <= 0 || key > 0xFF) {
         return 2;
     }
-    HWND player = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::strtoull(target, NULL, 10)));
-    if (!InstallPostingHook(player, static_cast<BYTE>(key))) {
+    if (!InstallReferenceHook(static_cast<BYTE>(key))) {
         return 1;
     }
     // The queue must exist before the driver can post WM_QUIT to this thread.
@@ -553,7 +576,7 @@ int RunPostingHookProcess(int argc, char** argv)
     while (GetMessageA(&msg, NULL, 0, 0) > 0) {
         DispatchMessageA(&msg);
     }
-    RemovePostingHook();
+    RemoveReferenceHook();
     return 0;
 }
 
@@ -562,14 +585,13 @@ int RunPostingHookProcess(int argc, char** argv)
 int main(int argc, char** argv)
 {
     for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], "--posting-hook=", 15) == 0) {
-            return RunPostingHookProcess(argc, argv);
+        if (std::strcmp(argv[i], "--reference-hook") == 0) {
+            return RunReferenceHookProcess(argc, argv);
         }
     }
 
     // A running Mirelle would add its own hook to every measurement here.
-    if (FindWindowA("#32770", MirelleTitle) != NULL) {
-        PrintError("a Mirelle window is already open on this desktop; close it first");
+    if (MirelleIsOpen()) {
         return 1;
     }
     ModuleInstance = GetModuleHandleA(NULL);
@@ -589,10 +611,10 @@ int main(int argc, char** argv)
         PrintError("could not create the player window, error %lu", GetLastError());
         return 1;
     }
-    if (!MeasureInProcessLatency(player, presses)) {
+    if (!MeasureInProcessLatency(presses)) {
         return 1;
     }
-    if (haveMirelle && !MeasureProgramLatency(player, presses, mirellePath)) {
+    if (haveMirelle && !MeasureProgramLatency(presses, mirellePath)) {
         return 1;
     }
     DestroyWindow(player);

@@ -1,5 +1,6 @@
-# The compiler flags of the project, defined once: the root project includes
-# this, and so does traybutton/ when it is configured on its own.
+# The compiler flags of the project, defined once and included by the root
+# project (traybutton/ gets mirelle_product_flags from it, but needs none of
+# this when it is configured on its own).
 #   (directory-wide)       C++17, and Release unless another build type is asked
 #   mirelle_common_flags   every program and library of the project, tests
 #                          included: warnings are errors, Windows 7 API

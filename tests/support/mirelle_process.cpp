@@ -29,7 +29,7 @@ BOOL CALLBACK FindDialogProc(HWND window, LPARAM parameter)
     char title[256];
     GetClassNameA(window, windowClass, sizeof windowClass);
     GetWindowTextA(window, title, sizeof title);
-    if (std::strcmp(windowClass, "#32770") == 0 && std::strcmp(title, search->title) == 0
+    if (std::strcmp(windowClass, "#32770") == 0 && (search->title == NULL || std::strcmp(title, search->title) == 0)
         && (!search->mustBeVisible || IsWindowVisible(window))) {
         search->found = window;
         return FALSE;

@@ -55,8 +55,8 @@ DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds);
 // kills it if that did not work; closes the handles.
 void StopMirelle(MirelleProcess* process);
 
-// The top-level "#32770" window titled `title` that belongs to the process,
-// or null; polled for up to `milliseconds`.  A dialog exists before its
+// The top-level "#32770" window titled `title` (any title when null) that
+// belongs to the process, or null; polled for up to `milliseconds`.  A dialog exists before its
 // WM_INITDIALOG has run and is shown only afterwards, so by default only a
 // visible one counts.
 HWND FindProcessDialog(DWORD processId, const char* title, DWORD milliseconds, bool mustBeVisible = true);
