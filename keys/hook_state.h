@@ -16,7 +16,8 @@ const int PlayerClassNameCapacity = 256;
 extern char PlayerClassName[PlayerClassNameCapacity];
 
 // Shift and Control as seen through the hook, in the ModifierMask layout.  It
-// survives removing and re-installing the hook and is never reset.
+// survives removing and re-installing the hook and is never reset; a bound
+// key first drops from it whatever the system says is no longer held.
 extern ModifierMask HeldModifiers;
 
 // The installed hook; null while none is installed.

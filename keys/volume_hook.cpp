@@ -84,8 +84,29 @@ ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp)
     return keyUp ? static_cast<ModifierMask>(held & ~bit) : static_cast<ModifierMask>(held | bit);
 }
 
+ModifierMask ForgetModifiersReleasedUnseen(ModifierMask held)
+{
+    if ((held & ModifierShift) != 0 && GetAsyncKeyState(VK_SHIFT) >= 0) {
+        held = static_cast<ModifierMask>(held & ~ModifierShift);
+    }
+    if ((held & ModifierControl) != 0 && GetAsyncKeyState(VK_CONTROL) >= 0) {
+        held = static_cast<ModifierMask>(held & ~ModifierControl);
+    }
+    return held;
+}
+
 BOOL HandleVolumeKeyEvent(BYTE vk, BOOL keyUp)
 {
+    // Every other key costs one comparison per binding and nothing more.
+    if (!IsBoundKey(vk)) {
+        HeldModifiers = TrackModifiers(HeldModifiers, vk, keyUp);
+        return FALSE;
+    }
+    // The system calls no hook of ours for keys that go to an elevated window
+    // or to the secure desktop, so a Shift or Control let go there (Ctrl+Shift+
+    // Esc, Ctrl+Alt+Del, the consent prompt) would stay held in our record and
+    // silence every binding without it.  Only a bound key pays for the check.
+    HeldModifiers = ForgetModifiersReleasedUnseen(HeldModifiers);
     int action = MatchVolumeAction(KeyBindings, vk, HeldModifiers);
     if (action < 0) {
         HeldModifiers = TrackModifiers(HeldModifiers, vk, keyUp);

@@ -23,6 +23,11 @@ int MatchVolumeAction(const KeyBindingSet& bindings, BYTE vk, ModifierMask held)
 // HeldModifiers after an event that matched no binding.
 ModifierMask TrackModifiers(ModifierMask held, BYTE vk, BOOL keyUp);
 
+// `held` without the modifiers that the system's key state reports as up:
+// those were let go where the hook could not see it.  It only ever clears a
+// bit; a modifier pressed out of sight counts from its next down event.
+ModifierMask ForgetModifiersReleasedUnseen(ModifierMask held);
+
 // Installs a hook for the whole desktop, on behalf of `module` (the
 // program's own), in place of the one installed before, if any, and stores
 // its handle; returns the handle.  On failure it returns null, with the

@@ -9,6 +9,7 @@
 #include "hook_state.h"
 #include "key_binding_set.h"
 #include "volume_hook.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/key_input.h"
 #include "tests/support/player_expectations.h"
 #include "tests/support/program_test.h"
@@ -18,10 +19,25 @@ namespace {
 
 const LPARAM KeyUpLParam = static_cast<LPARAM>(0xC0000001u);
 
+// Fed events never reach the system, whose key state so knows nothing of the
+// modifiers they press: here the system holds whatever the hook records.  The
+// installed hook further down meets the real key state.
+SHORT WINAPI EveryKeyHeld(int) { return static_cast<SHORT>(0x8000); }
+
+void* SteerKeyState(void* function) { return PatchImport("user32.dll", "GetAsyncKeyState", function); }
+
 class VolumeHookTest : public ProgramTest {
 protected:
+    void SetUp() override
+    {
+        ProgramTest::SetUp();
+        realKeyState_ = SteerKeyState(reinterpret_cast<void*>(EveryKeyHeld));
+        ASSERT_NE(nullptr, realKeyState_);
+    }
+
     void TearDown() override
     {
+        SteerKeyState(realKeyState_);
         DestroyStandInPlayer(&player_);
         ProgramTest::TearDown();
     }
@@ -59,6 +75,7 @@ protected:
     }
 
     StandInPlayer player_ = {};
+    void* realKeyState_ = nullptr;
 };
 
 void ExpectMessage(const MSG& msg, UINT message, WPARAM wParam, LPARAM lParam)
@@ -332,6 +349,7 @@ protected:
     void SetUp() override
     {
         VolumeHookTest::SetUp();
+        SteerKeyState(realKeyState_);
         // The observer goes in first, so the volume hook (newer) runs before it.
         ASSERT_TRUE(StartKeyObserver(&observer_));
         ASSERT_NE(nullptr, InstallVolumeHook(GetModuleHandleA(NULL)));
@@ -418,4 +436,28 @@ TEST_F(VolumeHookInstalledTest, RemovedHookLetsEverythingThrough)
     SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     EXPECT_EQ(2, observer_.count);
     EXPECT_EQ(0, player_.count);
+}
+
+TEST_F(VolumeHookInstalledTest, AControlLetGoOutOfSightNoLongerSilencesTheKeys)
+{
+    ASSERT_TRUE(CreateStandInPlayer(&player_, false));
+    // Control goes down where the hook sees it, and comes up where it does not
+    // (an elevated window or the secure desktop took the key-up).
+    SendKeysPumping({ { VK_LCONTROL, false } });
+    ASSERT_EQ(ModifierControl, HeldModifiers);
+    RemoveVolumeHook();
+    SendKeysPumping({ { VK_LCONTROL, true } });
+    ASSERT_NE(nullptr, InstallVolumeHook(GetModuleHandleA(NULL)));
+    ASSERT_EQ(ModifierControl, HeldModifiers) << "nothing re-read the keyboard";
+
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
+    ASSERT_TRUE(PumpUntilLogged(&player_, 2, 2000));
+    EXPECT_TRUE(LoggedKeyPress(player_, 0, VK_F10));
+    EXPECT_EQ(0, HeldModifiers);
+
+    // A Control really held still keeps a binding without it from matching.
+    observer_.count = 0;
+    SendKeysPumping({ { VK_LCONTROL, false }, { 0xAC, false }, { 0xAC, true }, { VK_LCONTROL, true } });
+    EXPECT_EQ(2, player_.count);
+    EXPECT_EQ(4, observer_.count);
 }
