@@ -58,8 +58,20 @@ DWORD WINAPI OpenMailLinkThread(LPVOID parameter)
     HRESULT com = initialize != NULL ? initialize(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE) : E_FAIL;
     // No owner: a window of this thread owned by the dialog would tie the two
     // threads' input together, and the dialog may be gone before the call
-    // returns.  A failure (no mail program, say) is not reported.
-    ShellExecuteA(NULL, "open", call->url, "", "", SW_SHOWNORMAL);
+    // returns.  The shell may hand the link on asynchronously (by DDE, or to
+    // a default-app handler), and this thread pumps no messages and ends
+    // right after the call: so the shell is told to finish the hand-over
+    // first.  Its own choice of program still shows when no mail program is
+    // set.  A failure is not reported.
+    SHELLEXECUTEINFOA execute = {};
+    execute.cbSize = sizeof execute;
+    execute.fMask = SEE_MASK_NOASYNC;
+    execute.lpVerb = "open";
+    execute.lpFile = call->url;
+    execute.lpParameters = "";
+    execute.lpDirectory = "";
+    execute.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&execute);
     if (SUCCEEDED(com) && uninitialize != NULL) {
         uninitialize();
     }

@@ -3,6 +3,7 @@
 // questions and reads what the dialogs show.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -443,16 +444,36 @@ namespace {
 
 HANDLE ShellCallReleased = NULL;
 std::atomic<int> ShellCallsRunning(0);
+std::atomic<int> ShellCallsMade(0);
 std::string ShellCallUrl;
+bool ShellCallFinishesFirst = false;
 
 // A mail program that takes its time: back when the test lets it go, or 3 s.
-HINSTANCE WINAPI SlowShellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT)
+// The call must finish its hand-over before the calling thread ends.
+BOOL WINAPI SlowShellExecute(SHELLEXECUTEINFOA* execute)
 {
-    ShellCallUrl = file;
+    ShellCallUrl = execute->lpFile;
+    ShellCallFinishesFirst = (execute->fMask & SEE_MASK_NOASYNC) != 0 && std::string(execute->lpVerb) == "open"
+        && execute->nShow == SW_SHOWNORMAL;
     ++ShellCallsRunning;
     WaitForSingleObject(ShellCallReleased, 3000);
     --ShellCallsRunning;
-    return reinterpret_cast<HINSTANCE>(42);
+    ++ShellCallsMade;
+    return TRUE;
+}
+
+// How many handles the process holds.  Wine does not count them (the count
+// comes back 0), but it gives each new handle the lowest free slot of the
+// process's table: there the slot of a fresh handle stands in for the count.
+DWORD HandleCount()
+{
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) {
+        return count;
+    }
+    HANDLE probe = CreateEventA(NULL, FALSE, FALSE, NULL);
+    CloseHandle(probe);
+    return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(probe) / 4);
 }
 
 } // namespace
@@ -460,7 +481,7 @@ HINSTANCE WINAPI SlowShellExecute(HWND, LPCSTR, LPCSTR file, LPCSTR, LPCSTR, INT
 // The dialog's thread also runs the keyboard hook.
 TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
 {
-    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteA", reinterpret_cast<void*>(SlowShellExecute));
+    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteExA", reinterpret_cast<void*>(SlowShellExecute));
     ShellCallReleased = CreateEventA(NULL, TRUE, FALSE, NULL);
     StandInPlayer player = {};
     ASSERT_TRUE(CreateStandInPlayer(&player, false));
@@ -479,10 +500,37 @@ TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
     });
     EXPECT_TRUE(PumpUntil([] { return ShellCallsRunning == 0; }));
     EXPECT_EQ("mailto:mirelle@example.org?subject=Mirelle", ShellCallUrl);
+    EXPECT_TRUE(ShellCallFinishesFirst);
     RemoveVolumeHook();
     DestroyStandInPlayer(&player);
     CloseHandle(ShellCallReleased);
-    PatchImport("shell32.dll", "ShellExecuteA", realShellExecute);
+    PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
+}
+
+TEST_F(DialogTest, ClickingTheMailLinkManyTimesLeavesNoHandleBehind)
+{
+    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteExA", reinterpret_cast<void*>(SlowShellExecute));
+    ShellCallReleased = CreateEventA(NULL, TRUE, TRUE, NULL);  // every call is back at once
+    ShellCallsMade = 0;
+    DWORD before = 0, after = 0;
+    RunAbout([&](HWND dialog, DWORD) {
+        auto click = [&](int times) {
+            int made = ShellCallsMade + times;
+            for (int i = 0; i < times; ++i) {
+                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_CLICKED), 0);
+            }
+            ASSERT_TRUE(PumpUntil([&] { return ShellCallsMade == made; }, 10000));
+        };
+        click(5);  // what the first calls set up for good (COM and the shell's own)
+        before = HandleCount();
+        click(100);
+        // The calls' threads end a moment after their calls.
+        PumpUntil([&] { return (after = HandleCount()) <= before + 5; }, 10000);
+    });
+    EXPECT_NE(0u, before);
+    EXPECT_LE(after, before + 5) << "handles before the 100 clicks: " << before;
+    CloseHandle(ShellCallReleased);
+    PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
 }
 
 // --- Repeated use --------------------------------------------------------------
