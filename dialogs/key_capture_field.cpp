@@ -18,20 +18,22 @@ void ShowBinding(HWND field, KeyBinding binding)
 
 // A field whose slot index has been overwritten cannot be trusted with
 // anything; the program says so and ends.  The box comes once per field, and
-// the field keeps that in its own slot index, damaged either way: while the
-// box is up, its modal loop keeps sending the field messages, and each of
-// them would otherwise raise another box.  Nor do those messages post the
-// quit message while any such box is up: a paint or a key already queued for
-// a field would end the box's loop before the box had shown, or a second
-// damaged field's box, answered first, would end the first one unseen.  The
-// quit follows the last answer.
-const LONG_PTR ReportedDamage = -1;
+// the field is marked as reported in a property of its own, apart from the
+// index, whatever garbage that holds: while the box is up, its modal loop
+// keeps sending the field messages, and each of them would otherwise raise
+// another box.  Nor do those messages post the quit message while any such
+// box is up: a paint or a key already queued for a field would end the box's
+// loop before the box had shown, or a second damaged field's box, answered
+// first, would end the first one unseen.  The quit follows the last answer.
+const char DamageReportedProperty[] = "_EditKeySubclass_Damage_Reported_";
 int DamageBoxesShowing = 0;
 
 LRESULT OnDamagedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (GetWindowLongPtrA(window, GWLP_USERDATA) != ReportedDamage) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, ReportedDamage);
+    if (message == WM_NCDESTROY) {
+        RemovePropA(window, DamageReportedProperty);
+    } else if (GetPropA(window, DamageReportedProperty) == NULL) {
+        SetPropA(window, DamageReportedProperty, reinterpret_cast<HANDLE>(1));
         ++DamageBoxesShowing;
         MessageBoxA(window, "Damaged EditKeySubclass.  Fooey.", "Internal Error", MB_ICONERROR);
         --DamageBoxesShowing;

@@ -341,39 +341,43 @@ TEST_F(DialogTest, ApplicationCommandsStopAtTheDialog)
 
 TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
 {
-    int boxes = 0;
-    RunSetKeys([&](HWND dialog, DWORD thread) {
-        HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
-        SetWindowLongPtrA(field, GWLP_USERDATA, EditKeySlotCount);  // one past the last slot
-        // The second key is already queued when the box comes up, and
-        // reaches the field through the box's own loop.
-        PostMessageA(field, WM_KEYDOWN, 'Q', 1);
-        PostMessageA(field, WM_KEYDOWN, 'Q', 1);
-        // On a busy machine the first box of a process can take seconds.
-        HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);
-        ASSERT_NE(nullptr, box);
-        ++boxes;
-        EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
-        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
-        AnswerBox(box, IDOK);
-        // The field goes on receiving messages until the quit message has
-        // ended the loops; none of them raises a second box.
-        DWORD start = GetTickCount();
-        while (IsWindow(dialog) && GetTickCount() - start < 30000) {
-            HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
-            if (again != NULL && again != box) {
-                ++boxes;
-                AnswerBox(again, IDOK);
+    // One past the last slot, and the commonest garbage.
+    for (LONG_PTR damage : { static_cast<LONG_PTR>(EditKeySlotCount), static_cast<LONG_PTR>(-1) }) {
+        SCOPED_TRACE(damage);
+        int boxes = 0;
+        RunSetKeys([&](HWND dialog, DWORD thread) {
+            HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+            SetWindowLongPtrA(field, GWLP_USERDATA, damage);
+            // The second key is already queued when the box comes up, and
+            // reaches the field through the box's own loop.
+            PostMessageA(field, WM_KEYDOWN, 'Q', 1);
+            PostMessageA(field, WM_KEYDOWN, 'Q', 1);
+            // On a busy machine the first box of a process can take seconds.
+            HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);
+            ASSERT_NE(nullptr, box);
+            ++boxes;
+            EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
+            EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+            AnswerBox(box, IDOK);
+            // The field goes on receiving messages until the quit message has
+            // ended the loops; none of them raises a second box.
+            DWORD start = GetTickCount();
+            while (IsWindow(dialog) && GetTickCount() - start < 30000) {
+                HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
+                if (again != NULL && again != box) {
+                    ++boxes;
+                    AnswerBox(again, IDOK);
+                }
+                Sleep(10);
             }
-            Sleep(10);
-        }
-        EXPECT_FALSE(IsWindow(dialog));
-    });
-    EXPECT_EQ(1, boxes);
-    // The quit message ended the dialog's loop and waits for the program's own.
-    MSG msg;
-    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
-    EXPECT_EQ(1u, msg.wParam);
+            EXPECT_FALSE(IsWindow(dialog));
+        });
+        EXPECT_EQ(1, boxes);
+        // The quit message ended the dialog's loop and waits for the program's own.
+        MSG msg;
+        ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+        EXPECT_EQ(1u, msg.wParam);
+    }
 }
 
 TEST_F(DialogTest, ASecondDamagedFieldDoesNotEndTheFirstOnesBoxUnseen)
