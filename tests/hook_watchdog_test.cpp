@@ -19,6 +19,7 @@
 #include "hook_watchdog.h"
 #include "key_binding_set.h"
 #include "main_window.h"
+#include "main_window_timers.h"
 #include "resource.h"
 #include "session_watch.h"
 #include "volume_hook.h"
@@ -88,6 +89,37 @@ FARPROC WINAPI SteeringGetProcAddress(HMODULE module, LPCSTR name)
     return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(FailingRegister));
 }
 
+// The program's clock: its ticks and the times of the messages it handles.
+// Running as the system's unless a test stops it at a tick of its choosing,
+// where it stays until the test moves it (the waits of the tests keep their
+// own time).
+bool ClockStopped = false;
+DWORD StoppedTick = 0;
+decltype(&GetTickCount) RealGetTickCount = nullptr;
+decltype(&GetMessageTime) RealGetMessageTime = nullptr;
+
+DWORD WINAPI SteeredGetTickCount()
+{
+    return ClockStopped ? StoppedTick : RealGetTickCount();
+}
+
+LONG WINAPI SteeredGetMessageTime()
+{
+    return ClockStopped ? static_cast<LONG>(StoppedTick) : RealGetMessageTime();
+}
+
+// How long the watchdog asks to wait before each of its checks.
+std::vector<UINT> CheckDelays;
+decltype(&SetTimer) RealSetTimer = nullptr;
+
+UINT_PTR WINAPI RecordingSetTimer(HWND window, UINT_PTR id, UINT elapse, TIMERPROC procedure)
+{
+    if (id == HookWatchdogTimer) {
+        CheckDelays.push_back(elapse);
+    }
+    return RealSetTimer(window, id, elapse, procedure);
+}
+
 void PatchOnce()
 {
     if (RealSetWindowsHookEx == nullptr) {
@@ -95,6 +127,12 @@ void PatchOnce()
             PatchImport("user32.dll", "SetWindowsHookExA", reinterpret_cast<void*>(CountingSetWindowsHookEx)));
         RealGetProcAddress = reinterpret_cast<decltype(RealGetProcAddress)>(
             PatchImport("kernel32.dll", "GetProcAddress", reinterpret_cast<void*>(SteeringGetProcAddress)));
+        RealGetTickCount = reinterpret_cast<decltype(RealGetTickCount)>(
+            PatchImport("kernel32.dll", "GetTickCount", reinterpret_cast<void*>(SteeredGetTickCount)));
+        RealGetMessageTime = reinterpret_cast<decltype(RealGetMessageTime)>(
+            PatchImport("user32.dll", "GetMessageTime", reinterpret_cast<void*>(SteeredGetMessageTime)));
+        RealSetTimer = reinterpret_cast<decltype(RealSetTimer)>(
+            PatchImport("user32.dll", "SetTimer", reinterpret_cast<void*>(RecordingSetTimer)));
     }
 }
 
@@ -108,6 +146,11 @@ protected:
         PatchOnce();
         ASSERT_NE(nullptr, RealSetWindowsHookEx);
         ASSERT_NE(nullptr, RealGetProcAddress);
+        ASSERT_NE(nullptr, RealGetTickCount);
+        ASSERT_NE(nullptr, RealGetMessageTime);
+        ASSERT_NE(nullptr, RealSetTimer);
+        ClockStopped = false;
+        CheckDelays.clear();
         NextHooks = NewHooks::Work;
         RegistrationFailuresLeft = 0;
         RegistrationCalls.clear();
@@ -123,6 +166,7 @@ protected:
             DestroyWindow(window_);
         }
         DestroyStandInPlayer(&player_);
+        ClockStopped = false;
         ProgramTest::TearDown();
     }
 
@@ -206,6 +250,16 @@ protected:
 
     void Unlock() { SendMessageA(window_, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0); }
 
+    // Types a key at that tick of the stopped clock, and waits until the
+    // watchdog is done with it.
+    void TypeAt(DWORD tick)
+    {
+        StoppedTick = tick;
+        ASSERT_TRUE(RunXdotool("key a"));
+        ASSERT_TRUE(PumpUntil([&] { return HookWatchdog.latestRawKeyTime == tick; }, 5000));
+        ASSERT_TRUE(PumpUntil([] { return !HookWatchdog.checkPending; }, 5000));
+    }
+
     HWND window_ = NULL;
     StandInPlayer player_ = {};
 };
@@ -224,6 +278,32 @@ TEST_F(HookWatchdogTest, ADroppedHookIsBackAfterTheNextKeyWithControlReadAfresh)
     ASSERT_TRUE(PumpUntil([] { return VolumeHookInstalls.size() == 1; }, 5000));
     EXPECT_EQ(0, HeldModifiers);
     EXPECT_TRUE(RaiseReachesThePlayer()) << "a binding without modifiers works at once";
+}
+
+// The clock stands still unless the test moves it, four seconds before the
+// tick wraps (after 49.7 days): the replacements are told apart by the
+// program's own clock, whatever the machine's speed.
+TEST_F(HookWatchdogTest, AcrossTheWrapOfTheTickADroppedHookIsBackAtTheNextKeyAndReplacedAtMostEveryFiveSeconds)
+{
+    const DWORD FiveSeconds = 5000;
+    ClockStopped = true;
+    StoppedTick = 0xFFFFF000u;
+    ASSERT_NO_FATAL_FAILURE(Start());
+    NextHooks = NewHooks::Deaf;
+    ASSERT_TRUE(UnhookWindowsHookEx(VolumeHookHandle));
+
+    ASSERT_NO_FATAL_FAILURE(TypeAt(VolumeHookInstallTick + 1000));
+    ASSERT_EQ(1u, CheckDelays.size());
+    EXPECT_LE(CheckDelays[0], 1000u) << "the check comes within a second of the key";
+    ASSERT_EQ(1u, VolumeHookInstalls.size()) << "the first replacement waits for the check alone";
+    DWORD replaced = VolumeHookInstalls[0];
+    // The wrap falls between these two.
+    for (DWORD later : { DWORD(200), FiveSeconds - 1 }) {
+        ASSERT_NO_FATAL_FAILURE(TypeAt(replaced + later));
+        EXPECT_EQ(1u, VolumeHookInstalls.size()) << later << " ms after the replacement";
+    }
+    ASSERT_NO_FATAL_FAILURE(TypeAt(replaced + FiveSeconds));
+    EXPECT_EQ(2u, VolumeHookInstalls.size());
 }
 
 TEST_F(HookWatchdogTest, ADeafHookIsReplacedAtMostOncePerFiveSeconds)
@@ -385,16 +465,20 @@ TEST_F(HookWatchdogTest, ARefusedInstallKeepsTheHookThatWorksAndIsShownOnceForAR
     EXPECT_EQ(1u, AnsweringBoxes([&] { Unlock(); }).size()) << "a new failure after a hook went in again";
 }
 
-TEST_F(HookWatchdogTest, UnlockForgetsAControlWhoseKeyUpTheHookMissed)
+TEST_F(HookWatchdogTest, UnlockForgetsAControlWhoseKeyUpTheHookMissedAndKeepsOneStillHeld)
 {
     ASSERT_NO_FATAL_FAILURE(Start());
     SendKeysPumping({ { VK_LCONTROL, false } });
     ASSERT_EQ(ModifierControl, HeldModifiers);
+    // The second look finds Control down, though no longer newly pressed.
+    Unlock();
+    Unlock();
+    EXPECT_EQ(ModifierControl, HeldModifiers) << "a Control still held counts";
     ASSERT_TRUE(UnhookWindowsHookEx(VolumeHookHandle));
     SendKeysPumping({ { VK_LCONTROL, true } });
 
-    SendMessageA(window_, WM_WTSSESSION_CHANGE, WTS_SESSION_UNLOCK, 0);
-    EXPECT_EQ(1u, VolumeHookInstalls.size());
+    Unlock();
+    EXPECT_EQ(3u, VolumeHookInstalls.size());
     EXPECT_EQ(0, HeldModifiers);
     SendKeysPumping({ { 'R', false }, { 'R', true } });
     EXPECT_TRUE(PumpUntilLogged(&player_, 2, 5000));

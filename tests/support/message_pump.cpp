@@ -9,15 +9,28 @@ void PumpPendingMessages()
     }
 }
 
+// The waits keep time with GetTickCount64, which the program's code does not
+// use: a test may steer the program's own clock (GetTickCount) anywhere, or
+// stop it, and still wait.
+namespace {
+
+DWORD ElapsedSince(ULONGLONG start)
+{
+    ULONGLONG elapsed = GetTickCount64() - start;
+    return elapsed < 0xFFFFFFFFull ? static_cast<DWORD>(elapsed) : 0xFFFFFFFFu;
+}
+
+} // namespace
+
 bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
+    ULONGLONG start = GetTickCount64();
     for (;;) {
         PumpPendingMessages();
         if (condition()) {
             return true;
         }
-        DWORD elapsed = GetTickCount() - start;
+        DWORD elapsed = ElapsedSince(start);
         if (elapsed >= milliseconds) {
             return condition();
         }
@@ -35,9 +48,9 @@ void PumpMessagesFor(DWORD milliseconds)
 
 bool PumpUntilSignalled(HANDLE handle, DWORD milliseconds)
 {
-    DWORD start = GetTickCount();
+    ULONGLONG start = GetTickCount64();
     for (;;) {
-        DWORD elapsed = GetTickCount() - start;
+        DWORD elapsed = ElapsedSince(start);
         DWORD left = elapsed < milliseconds ? milliseconds - elapsed : 0;
         DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, QS_ALLINPUT);
         if (result == WAIT_OBJECT_0) {
