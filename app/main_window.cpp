@@ -11,6 +11,7 @@
 #include "resource.h"
 #include "session_watch.h"
 #include "settings_store.h"
+#include "system_library.h"
 #include "tray_minimize_flag.h"
 #include "traybutton.h"
 #include "volume_hook_control.h"
@@ -23,16 +24,48 @@ const int StatusCapacity = 512;
 const int StatusFormatCapacity = 128;
 const int KeyNameCapacity = 64;
 
+typedef UINT(WINAPI* GetDpiForWindowFunction)(HWND window);
+typedef int(WINAPI* GetSystemMetricsForDpiFunction)(int index, UINT dpi);
+
+// Windows 10 1607 and later know each window's scale; per monitor, it can
+// differ from the scale the program started with.  Elsewhere there is one
+// scale, the system's.  user32 is always loaded, so no load is needed.
+UINT WindowDpi(HWND window)
+{
+    GetDpiForWindowFunction getDpi = FindFunction<GetDpiForWindowFunction>(GetModuleHandleA("user32.dll"),
+                                                                           "GetDpiForWindow");
+    return getDpi != NULL ? getDpi(window) : 0;
+}
+
+int MetricForDpi(int index, UINT dpi)
+{
+    GetSystemMetricsForDpiFunction metric = FindFunction<GetSystemMetricsForDpiFunction>(
+        GetModuleHandleA("user32.dll"), "GetSystemMetricsForDpi");
+    if (dpi != 0 && metric != NULL) {
+        int value = metric(index, dpi);
+        if (value > 0) {
+            return value;
+        }
+    }
+    return GetSystemMetrics(index);
+}
+
+// Replaces one of the window's icons with one loaded at the given metrics'
+// sizes for dpi, and destroys the one it replaces.  The icon has an image
+// drawn for the sizes of every common scale, so none is stretched.
+void SetWindowIcon(HWND window, WPARAM which, int widthIndex, int heightIndex, UINT dpi)
+{
+    HANDLE icon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON, MetricForDpi(widthIndex, dpi),
+                             MetricForDpi(heightIndex, dpi), LR_DEFAULTCOLOR);
+    HICON previous = reinterpret_cast<HICON>(SendMessageA(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon)));
+    if (previous != NULL && previous != icon) {
+        DestroyIcon(previous);
+    }
+}
+
 BOOL OnInitDialog(HWND window)
 {
-    // Both at the sizes the system asks for at the display's scale; the icon
-    // has an image drawn for each of them, so none is stretched.
-    HANDLE bigIcon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON,
-                                GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR);
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
-    HANDLE smallIcon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON,
-                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
-    SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    UpdateWindowIcons(window, 0);
     UpdateStatusText(window);
     CheckDlgButton(window, IDC_MAIN_TRAY_MINIMIZE, TrayMinimize ? BST_CHECKED : BST_UNCHECKED);
     // Unlocking the session is one of the moments after which the system may
@@ -107,8 +140,28 @@ bool OnTimer(HWND window, UINT_PTR id)
     }
 }
 
+// The window now lies on a monitor of another scale (or that monitor's scale
+// changed).  The dialog manager rescales the dialog, its fonts and controls,
+// but not the icons: they are loaded anew at the new scale's sizes.
+void OnDpiChanged(HWND window, WPARAM wParam)
+{
+    UpdateWindowIcons(window, LOWORD(wParam));
+}
+
+// The icons are the window's own (loaded without LR_SHARED), and a window
+// does not destroy its icons itself.
+void DestroyWindowIcon(HWND window, WPARAM which)
+{
+    HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_SETICON, which, 0));
+    if (icon != NULL) {
+        DestroyIcon(icon);
+    }
+}
+
 void OnDestroy(HWND window)
 {
+    DestroyWindowIcon(window, ICON_BIG);
+    DestroyWindowIcon(window, ICON_SMALL);
     StopHookWatchdog(window);
     StopSessionWatch(window);
     MainWindowHandle = NULL;
@@ -122,6 +175,15 @@ BOOL Handled(HWND window, LONG_PTR result = 0)
 }
 
 } // namespace
+
+void UpdateWindowIcons(HWND window, UINT dpi)
+{
+    if (dpi == 0) {
+        dpi = WindowDpi(window);
+    }
+    SetWindowIcon(window, ICON_BIG, SM_CXICON, SM_CYICON, dpi);
+    SetWindowIcon(window, ICON_SMALL, SM_CXSMICON, SM_CYSMICON, dpi);
+}
 
 void UpdateStatusText(HWND window)
 {
@@ -161,6 +223,10 @@ INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return FALSE;
     case WM_TIMER:
         return OnTimer(window, wParam) ? Handled(window) : FALSE;
+    case WM_DPICHANGED:
+        // FALSE: the dialog manager then rescales the rest of the window.
+        OnDpiChanged(window, wParam);
+        return FALSE;
     case WM_DESTROY:
         OnDestroy(window);
         return Handled(window);

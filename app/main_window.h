@@ -8,6 +8,10 @@
 
 INT_PTR CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Loads the window's big and small icons at the sizes for dpi (0: the
+// window's own scale) and destroys the ones they replace.
+void UpdateWindowIcons(HWND window, UINT dpi);
+
 // Rebuilds the status line from the current key bindings.
 void UpdateStatusText(HWND window);
 

@@ -8,7 +8,7 @@
 //   settings   LoadSettings, the registry read
 //   turn       the start's turn (WaitForStartTurn) and the look for another
 //              main window, around making the window
-//   icons      the window's big and small icons at the sizes the system asks for
+//   icons      UpdateWindowIcons, the window's big and small icons at its scale
 //   status     the status line and the check box
 //   session    StartSessionWatch, the session notifications
 //   raw-input  StartHookWatchdog, raw keyboard input for the hook's watchdog
@@ -102,13 +102,6 @@ void ReadVersionRecord(HINSTANCE instance)
     }
 }
 
-void SetIcon(HWND window, WPARAM which, int width, int height)
-{
-    HANDLE icon = LoadImageA(ModuleInstance, MAKEINTRESOURCEA(IDI_MIRELLE), IMAGE_ICON, GetSystemMetrics(width),
-                             GetSystemMetrics(height), LR_DEFAULTCOLOR);
-    SendMessageA(window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
-}
-
 } // namespace
 
 void StepsBeforeDialog(HINSTANCE instance, const char* commandLine)
@@ -137,8 +130,7 @@ void StepsBeforeDialog(HINSTANCE instance, const char* commandLine)
 void StepsInInitDialog(HWND window)
 {
     if (Wanted(Icons)) {
-        SetIcon(window, ICON_BIG, SM_CXICON, SM_CYICON);
-        SetIcon(window, ICON_SMALL, SM_CXSMICON, SM_CYSMICON);
+        UpdateWindowIcons(window, 0);
     }
     if (Wanted(Status)) {
         UpdateStatusText(window);

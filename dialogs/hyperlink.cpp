@@ -187,13 +187,28 @@ LRESULT OnParentDestroy(HWND parent, WNDPROC previous, WPARAM wParam, LPARAM lPa
     return Forward(previous, parent, WM_DESTROY, wParam, lParam);
 }
 
+// The dark blue cannot be read on the dark high-contrast themes; there the
+// theme's own hyperlink colour is the readable one.  Asked each time the
+// link is drawn, since the user can switch high contrast at any moment.
+COLORREF LinkColor()
+{
+    HIGHCONTRASTA highContrast;
+    ZeroMemory(&highContrast, sizeof highContrast);
+    highContrast.cbSize = sizeof highContrast;
+    if (SystemParametersInfoA(SPI_GETHIGHCONTRAST, sizeof highContrast, &highContrast, 0)
+        && (highContrast.dwFlags & HCF_HIGHCONTRASTON) != 0) {
+        return GetSysColor(COLOR_HOTLIGHT);
+    }
+    return HyperlinkColor;
+}
+
 // The previous procedure picks the background; only the text colour of a
 // link is changed after it.
 LRESULT OnCtlColorStatic(HWND parent, WNDPROC previous, WPARAM wParam, LPARAM lParam)
 {
     LRESULT brush = Forward(previous, parent, WM_CTLCOLORSTATIC, wParam, lParam);
     if (GetPropA(reinterpret_cast<HWND>(lParam), FromStaticProperty) != NULL) {
-        SetTextColor(reinterpret_cast<HDC>(wParam), HyperlinkColor);
+        SetTextColor(reinterpret_cast<HDC>(wParam), LinkColor());
     }
     return brush;
 }

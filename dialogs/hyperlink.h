@@ -1,7 +1,8 @@
 // Hyperlink: turns a static text control into a link.  Its text is drawn in
-// the link colour, the pointer becomes a hand over it, the text is underlined
-// while the pointer is over it, and a click reaches the parent as WM_COMMAND
-// with STN_CLICKED.  What the click does is the parent's business.  A font
+// the link colour (the system's hyperlink colour while high contrast is on),
+// the pointer becomes a hand over it, the text is underlined while the
+// pointer is over it, and a click reaches the parent as WM_COMMAND with
+// STN_CLICKED.  What the click does is the parent's business.  A font
 // set on the control later (WM_SETFONT, as the dialog manager does at a new
 // display scale) becomes the link's font, and its underlined copy follows.
 //
@@ -13,7 +14,8 @@
 
 #include <windows.h>
 
-// The text colour of every hyperlink: dark blue.
+// The text colour of every hyperlink: dark blue.  While high contrast is on,
+// links take the system's hyperlink colour (COLOR_HOTLIGHT) instead.
 const COLORREF HyperlinkColor = 0x00C00000;
 
 // Makes the static control a hyperlink and subclasses its parent (once per

@@ -1,8 +1,9 @@
-// The real mirelle.exe at 100 %, 125 %, 150 % and 200 % display scaling: its
-// main window, Set Keys and About dialogs keep every control inside the
-// dialog and every text whole, the longest key names included, measured
-// inside the program with its own fonts by the layout probe
-// (tests/support/layout_probe.h).
+// The real mirelle.exe at 100 %, 125 %, 150 %, 175 %, 200 % and 225 % display
+// scaling: its main window, Set Keys and About dialogs keep every control
+// inside the dialog and every text whole, the longest key names included,
+// measured inside the program with its own fonts by the layout probe
+// (tests/support/layout_probe.h); the window's icons have the sizes of the
+// scale.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -119,6 +120,11 @@ void ExpectWhole(const LayoutReport& report, int dpi)
     }
 }
 
+std::string Dimensions(SIZE size)
+{
+    return std::to_string(size.cx) + "x" + std::to_string(size.cy);
+}
+
 const ProbedControl* FindControl(const LayoutReport& report, int id)
 {
     for (int i = 0; i < report.controlCount; ++i) {
@@ -173,12 +179,14 @@ TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
         SCOPED_TRACE("main window");
         const LayoutReport& main = Probe(mirelle_.mainWindow);
         ExpectWhole(main, dpi);
-        // The icons at the sizes the system asks for at this scale; the icon
-        // group has an image drawn for each (resources_tests).
-        EXPECT_EQ(MulDiv(32, dpi, 96), main.bigIconMetric);
-        EXPECT_EQ(main.bigIconMetric, main.bigIconSize);
-        EXPECT_EQ(MulDiv(16, dpi, 96), main.smallIconMetric);
-        EXPECT_EQ(main.smallIconMetric, main.smallIconSize);
+        // The icons at the sizes the system asks for at this scale, both
+        // ways; the icon group has an image drawn for each (resources_tests).
+        const std::string bigSize = Dimensions(SIZE{ MulDiv(32, dpi, 96), MulDiv(32, dpi, 96) });
+        const std::string smallSize = Dimensions(SIZE{ MulDiv(16, dpi, 96), MulDiv(16, dpi, 96) });
+        EXPECT_EQ(bigSize, Dimensions(main.bigIconMetric));
+        EXPECT_EQ(bigSize, Dimensions(main.bigIcon));
+        EXPECT_EQ(smallSize, Dimensions(main.smallIconMetric));
+        EXPECT_EQ(smallSize, Dimensions(main.smallIcon));
     }
     {
         SCOPED_TRACE("Set Keys");
@@ -209,7 +217,7 @@ TEST_P(DisplayScalingTest, MainWindowSetKeysAndAboutAreWhole)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Scaled, DisplayScalingTest, testing::Values(96, 120, 144, 192),
+INSTANTIATE_TEST_SUITE_P(Scaled, DisplayScalingTest, testing::Values(96, 120, 144, 168, 192, 216),
                          [](const testing::TestParamInfo<int>& info) { return std::to_string(info.param) + "dpi"; });
 
 int main(int argc, char** argv)

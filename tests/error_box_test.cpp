@@ -209,6 +209,12 @@ TEST(ErrorBox, ShowsTheContextSentenceWithTheCodeAndTheSystemText)
     EXPECT_EQ("Trouble saving minimize setting in Registry, err=1021.\r\n" +
                   SystemText(ERROR_CHILD_MUST_BE_VOLATILE),
               seen[0].text);
+
+    // A system text with an insert of its own is shown as the system has it.
+    ASSERT_NE(std::string::npos, SystemText(ERROR_BAD_EXE_FORMAT).find("%1"));
+    seen = Report(NULL, ERROR_BAD_EXE_FORMAT, IDS_HOOK_ERROR, IDS_ERROR_CAPTION);
+    ASSERT_EQ(1u, seen.size());
+    EXPECT_EQ("Trouble setting hook, err=193.\r\n" + SystemText(ERROR_BAD_EXE_FORMAT), seen[0].text);
 }
 
 TEST(ErrorBox, ShowsACodeWithTheTopBitSetAsANegativeNumber)

@@ -11,6 +11,7 @@
 #include "centering.h"
 #include "hyperlink.h"
 #include "tests/hyperlink_test_ids.h"
+#include "tests/support/import_patch.h"
 #include "tests/support/message_pump.h"
 
 namespace {
@@ -240,6 +241,23 @@ Colouring ColouringFor(HWND parent, HWND control)
     return colouring;
 }
 
+// High contrast as the system reports it to this program.  Wine can neither
+// switch it on nor report it, so the test's import of SystemParametersInfoA
+// answers the question instead.
+BOOL HighContrastOn = FALSE;
+BOOL(WINAPI* RealSystemParametersInfo)(UINT, UINT, PVOID, UINT) = nullptr;
+
+BOOL WINAPI ReportHighContrast(UINT action, UINT parameter, PVOID data, UINT update)
+{
+    if (action != SPI_GETHIGHCONTRAST) {
+        return RealSystemParametersInfo(action, parameter, data, update);
+    }
+    HIGHCONTRASTA* highContrast = static_cast<HIGHCONTRASTA*>(data);
+    highContrast->dwFlags = HCF_AVAILABLE | (HighContrastOn ? HCF_HIGHCONTRASTON : 0);
+    highContrast->lpszDefaultScheme = NULL;
+    return TRUE;
+}
+
 BOOL CALLBACK CountWindow(HWND, LPARAM count)
 {
     ++*reinterpret_cast<int*>(count);
@@ -369,6 +387,24 @@ TEST_F(HyperlinkTest, DefaultColouringStandsForPlainStaticsAndBackgrounds)
     EXPECT_EQ(plainBefore.background, linkColouring.background);
     EXPECT_EQ(plainBefore.mode, linkColouring.mode);
     EXPECT_EQ(plainBefore.brush, linkColouring.brush);
+}
+
+TEST_F(HyperlinkTest, HighContrastDrawsTheLinkInTheSystemsHyperlinkColour)
+{
+    ASSERT_NE(HyperlinkColor, GetSysColor(COLOR_HOTLIGHT)) << "the two colours must differ to tell them apart";
+    Open();
+    HWND link = Item(IDC_TEST_LINK);
+    ASSERT_TRUE(MakeHyperlink(link));
+    RealSystemParametersInfo = reinterpret_cast<decltype(RealSystemParametersInfo)>(
+        PatchImport("user32.dll", "SystemParametersInfoA", reinterpret_cast<void*>(ReportHighContrast)));
+    ASSERT_NE(nullptr, RealSystemParametersInfo);
+
+    // Switched on and off while the link is shown: each drawing asks afresh.
+    HighContrastOn = TRUE;
+    EXPECT_EQ(GetSysColor(COLOR_HOTLIGHT), ColouringFor(dialog_, link).text);
+    HighContrastOn = FALSE;
+    EXPECT_EQ(HyperlinkColor, ColouringFor(dialog_, link).text);
+    PatchImport("user32.dll", "SystemParametersInfoA", reinterpret_cast<void*>(RealSystemParametersInfo));
 }
 
 TEST_F(HyperlinkTest, PointerOverTheLinkUnderlinesItUntilItLeaves)

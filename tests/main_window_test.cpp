@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
 
 #include "app_state.h"
 #include "main_window.h"
@@ -42,6 +43,20 @@ std::string Text(HWND window)
     return text;
 }
 
+// "<width>x<height>" of one of the window's icons; "none" without one.
+std::string IconDimensions(HWND window, WPARAM which)
+{
+    ICONINFO info;
+    if (!GetIconInfo(reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, which, 0)), &info)) {
+        return "none";
+    }
+    BITMAP bitmap = {};
+    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return std::to_string(bitmap.bmWidth) + "x" + std::to_string(bitmap.bmHeight);
+}
+
 } // namespace
 
 TEST_F(MainWindowTest, InitialisationSetsIconsStatusAndCheckBox)
@@ -50,17 +65,10 @@ TEST_F(MainWindowTest, InitialisationSetsIconsStatusAndCheckBox)
     TrayMinimize = 1;
     ASSERT_NE(nullptr, Create());
     EXPECT_FALSE(IsWindowVisible(window_));  // start-up shows it, not the template
-    HICON big = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_BIG, 0));
-    HICON small = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_SMALL, 0));
-    ASSERT_NE(nullptr, big);
-    ASSERT_NE(nullptr, small);
-    ICONINFO info;
-    ASSERT_TRUE(GetIconInfo(small, &info));
-    BITMAP bitmap;
-    GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
-    EXPECT_EQ(GetSystemMetrics(SM_CXSMICON), bitmap.bmWidth);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    EXPECT_EQ(std::to_string(GetSystemMetrics(SM_CXICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYICON)),
+              IconDimensions(window_, ICON_BIG));
+    EXPECT_EQ(std::to_string(GetSystemMetrics(SM_CXSMICON)) + "x" + std::to_string(GetSystemMetrics(SM_CYSMICON)),
+              IconDimensions(window_, ICON_SMALL));
     EXPECT_EQ("The Search, Favorites, and Control+Shift+F12 keys will cause Windows Media Player to Mute, Lower, "
               "and Raise volume, until you quit this program.",
               Text(GetDlgItem(window_, IDC_MAIN_STATUS)));
@@ -93,6 +101,23 @@ TEST_F(MainWindowTest, EveryCommandIsHandledWithAZeroResult)
     EXPECT_EQ(TRUE, MainWindowProc(window_, WM_TIMER, HookWatchdogTimer, 0));
     EXPECT_EQ(0, GetWindowLongPtrA(window_, DWLP_MSGRESULT));
     EXPECT_EQ(FALSE, MainWindowProc(window_, WM_TIMER, 1, 0));
+}
+
+// Moved to a monitor of another scale, the window loads its icons anew at
+// that scale's sizes and leaves the rest to the dialog manager.  No icon
+// outlives its use.
+TEST_F(MainWindowTest, ANewScaleReplacesBothIcons)
+{
+    ASSERT_NE(nullptr, Create());
+    HICON first = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_SMALL, 0));
+    EXPECT_EQ(FALSE, MainWindowProc(window_, WM_DPICHANGED, MAKEWPARAM(168, 168), 0));
+    EXPECT_EQ("56x56", IconDimensions(window_, ICON_BIG));
+    EXPECT_EQ("28x28", IconDimensions(window_, ICON_SMALL));
+    ICONINFO info;
+    EXPECT_FALSE(GetIconInfo(first, &info)) << "the replaced icon is destroyed";
+    HICON last = reinterpret_cast<HICON>(SendMessageA(window_, WM_GETICON, ICON_BIG, 0));
+    DestroyWindow(window_);
+    EXPECT_FALSE(GetIconInfo(last, &info)) << "the window's icons go with it";
 }
 
 TEST_F(MainWindowTest, DestroyingItClearsTheHandleAndQuitsWithZero)

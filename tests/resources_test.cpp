@@ -141,7 +141,7 @@ TEST(Resources, IconHasAnImageDrawnForEveryDisplayScale)
     const BYTE* group = static_cast<const BYTE*>(LockResource(LoadResource(NULL, resource)));
     WORD count;
     std::memcpy(&count, group + 4, 2);
-    ASSERT_EQ(10, count);
+    ASSERT_EQ(14, count);
     std::string found;
     for (int i = 0; i < count; ++i) {
         const BYTE* entry = group + 6 + 14 * i;  // GRPICONDIRENTRY
@@ -150,12 +150,12 @@ TEST(Resources, IconHasAnImageDrawnForEveryDisplayScale)
         int size = entry[0] == 0 ? 256 : entry[0];
         found += std::to_string(size) + "x" + std::to_string(bits) + " ";
     }
-    EXPECT_EQ("16x4 32x4 16x8 32x8 48x8 20x32 24x32 40x32 64x32 256x32 ", found);
+    EXPECT_EQ("16x4 32x4 16x8 32x8 48x8 20x32 24x32 28x32 36x32 40x32 56x32 64x32 72x32 256x32 ", found);
 
-    // The small and large icon sizes at 100, 125, 150 and 200 % and the
-    // shell's largest: for each the system picks an image of exactly that
+    // The small and large icon sizes at 100, 125, 150, 175, 200 and 225 % and
+    // the shell's largest: for each the system picks an image of exactly that
     // size, and the icon loads at it.
-    for (int size : { 16, 20, 24, 32, 40, 48, 64, 256 }) {
+    for (int size : { 16, 20, 24, 28, 32, 36, 40, 48, 56, 64, 72, 256 }) {
         SCOPED_TRACE(size);
         int id = LookupIconIdFromDirectoryEx(const_cast<BYTE*>(group), TRUE, size, size, LR_DEFAULTCOLOR);
         int chosen = 0;
@@ -175,6 +175,7 @@ TEST(Resources, IconHasAnImageDrawnForEveryDisplayScale)
         BITMAP bitmap = {};
         GetObjectA(info.hbmColor != NULL ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
         EXPECT_EQ(size, bitmap.bmWidth);
+        EXPECT_EQ(size, bitmap.bmHeight);
         DeleteObject(info.hbmColor);
         DeleteObject(info.hbmMask);
         DestroyIcon(icon);

@@ -6,11 +6,12 @@
 The icon is a white loudspeaker with two sound waves on a blue rounded
 square, rendered from geometry at every size (so small sizes stay crisp) and
 stored at 16x16 and 32x32 in 4 and 8 bits per pixel and at 48x48 in 8 bits
-per pixel, for the classic display scale; at 20x20, 24x24, 40x40 and 64x64
-in 32 bits per pixel with smooth (alpha) edges, the small and large icon
-sizes at 125, 150 and 200 % display scaling; and at 256x256 as PNG, for the
-shell's large views.  The emblem is a 17x17 black-and-white speaker for the
-About box.  No outside files are used; the output is byte-for-byte
+per pixel, for the classic display scale; at 20x20, 24x24, 28x28, 36x36,
+40x40, 56x56, 64x64 and 72x72 in 32 bits per pixel with smooth (alpha)
+edges, the small and large icon sizes at 125, 150, 175, 200 and 225 %
+display scaling (those of 175 and 225 % as PNG); and at 256x256 as PNG, for
+the shell's large views.  The emblem is a 17x17 black-and-white speaker for
+the About box.  No outside files are used; the output is byte-for-byte
 reproducible.
 """
 import math
@@ -211,10 +212,14 @@ def write_icon(path):
             blobs.append((size, bpp, dib(plain[size], bpp, VGA16)))
         else:
             blobs.append((size, bpp, dib(smooth[size], bpp, pal256)))
-    # The sizes of the higher display scales, each drawn at its own size;
-    # like 16x16, the two small ones keep their strokes unsmoothed.
-    for size in (20, 24, 40, 64):
-        blobs.append((size, 32, dib_rgba(render_rgba(size, TRUE_COLOUR, 4, crisp=size < 32))))
+    # The sizes of the higher display scales, each drawn at its own size
+    # (the system would otherwise stretch the next smaller image); like
+    # 16x16, the small ones keep their strokes unsmoothed.  Those of 175 and
+    # 225 % are stored as PNG, which Windows reads at any size since Vista:
+    # 2 KB instead of 43.
+    for size in (20, 24, 28, 36, 40, 56, 64, 72):
+        rows = render_rgba(size, TRUE_COLOUR, 4, crisp=size < 32)
+        blobs.append((size, 32, png_rgba(rows) if size in (28, 36, 56, 72) else dib_rgba(rows)))
     blobs.append((256, 32, png_rgba(render_rgba(256, TRUE_COLOUR, 3))))
     out = struct.pack('<HHH', 0, 1, len(blobs))
     offset = 6 + 16 * len(blobs)

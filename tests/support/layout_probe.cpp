@@ -91,12 +91,12 @@ void ProbeControl(HWND dialog, HWND control, ProbedControl* probed)
     }
 }
 
-int IconWidth(HWND window, WPARAM which)
+SIZE IconSize(HWND window, WPARAM which)
 {
     HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, which, 0));
     ICONINFO info;
     if (icon == NULL || !GetIconInfo(icon, &info)) {
-        return 0;
+        return SIZE{ 0, 0 };
     }
     BITMAP bitmap = {};
     GetObjectA(info.hbmColor != NULL ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
@@ -104,7 +104,8 @@ int IconWidth(HWND window, WPARAM which)
         DeleteObject(info.hbmColor);
     }
     DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
+    // A colourless icon's mask holds its AND and XOR halves one above the other.
+    return SIZE{ bitmap.bmWidth, info.hbmColor != NULL ? bitmap.bmHeight : bitmap.bmHeight / 2 };
 }
 
 void Probe(HWND dialog, LayoutReport* report)
@@ -115,10 +116,10 @@ void Probe(HWND dialog, LayoutReport* report)
     ReleaseDC(NULL, screen);
     GetClientRect(dialog, &report->client);
     report->dialogFontHeight = HeightOf(FontOf(dialog));
-    report->bigIconSize = IconWidth(dialog, ICON_BIG);
-    report->smallIconSize = IconWidth(dialog, ICON_SMALL);
-    report->bigIconMetric = GetSystemMetrics(SM_CXICON);
-    report->smallIconMetric = GetSystemMetrics(SM_CXSMICON);
+    report->bigIcon = IconSize(dialog, ICON_BIG);
+    report->smallIcon = IconSize(dialog, ICON_SMALL);
+    report->bigIconMetric = SIZE{ GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON) };
+    report->smallIconMetric = SIZE{ GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON) };
     for (HWND control = GetWindow(dialog, GW_CHILD); control != NULL && report->controlCount < LayoutReportCapacity;
          control = GetWindow(control, GW_HWNDNEXT)) {
         ProbeControl(dialog, control, &report->controls[report->controlCount++]);

@@ -41,8 +41,8 @@ struct LayoutReport {
     int dpi;             // LOGPIXELSY of the screen in the program
     RECT client;         // the dialog's client area
     LONG dialogFontHeight;
-    int bigIconSize, smallIconSize;      // widths of the window's ICON_BIG and ICON_SMALL
-    int bigIconMetric, smallIconMetric;  // SM_CXICON and SM_CXSMICON in the program
+    SIZE bigIcon, smallIcon;             // the window's ICON_BIG and ICON_SMALL
+    SIZE bigIconMetric, smallIconMetric; // SM_CXICON/SM_CYICON and SM_CXSMICON/SM_CYSMICON in the program
     int controlCount;
     ProbedControl controls[LayoutReportCapacity];
 };
