@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/message_pump.h"
 #include "tests/support/tray_fixture.h"
 #include "tests/support/tray_harness.h"
 #include "traybutton.h"
@@ -686,6 +687,27 @@ TEST_F(TrayButtonTest, ANewTaskbarGetsTheIconAgainWhileTheModeIsOn)
     SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(NotifyCalls.empty());
     EXPECT_EQ(1, CountMessages(window, TaskbarCreatedMessage()));
+}
+
+// At sign-in the taskbar can exist and be too busy to take the icon.
+TEST_F(TrayButtonTest, ARefusedIconIsTriedAgainUntilItIsAddedOrTheWindowShowsAtTheBound)
+{
+    HWND window = Make("Busy shell", false);
+    RefusedShellCalls = 6; // NIM_ADD and NIM_MODIFY, three times
+    ASSERT_TRUE(Attach(window, TRUE, FALSE, SW_SHOWMINNOACTIVE));
+    ASSERT_TRUE(PumpUntil([] { return CallsWith(NIM_ADD).size() == 4; }));
+    EXPECT_TRUE(CallsWith(NIM_ADD).back().result);
+    EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "no timer is left";
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    RefusedShellCalls = -1;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(SetTrayMinimize(window, TRUE));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 30000));
+    EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(TRAYBUTTON_GIVE_UP_MS));
+    EXPECT_FALSE(IsIconic(window));
+    ASSERT_TRUE(SetTrayMinimize(window, FALSE));
+    EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "gone with the mode";
 }
 
 // Under Wine no message is filtered, so only the call itself can be seen.

@@ -1,6 +1,8 @@
 // TrayButton attachment and mode: hangs a record on the window, subclasses
 // it, takes the taskbar button away (hidden owner or tool-window style) while
-// the mode is on, and takes itself apart when the window is destroyed.
+// the mode is on, keeps the icon in the notification area (trying again while
+// the shell does not take it), and takes itself apart when the window is
+// destroyed.
 #include "traybutton.h"
 #include "traybutton_internal.h"
 
@@ -100,6 +102,23 @@ void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
                  SWP_NOMOVE | SWP_NOZORDER);
 }
 
+void StartIconRetry(HWND window, TrayButtonState* state)
+{
+    if (state->iconRetry == IconRetryOff) {
+        state->iconRetry = IconRetryRunning;
+        state->iconRetryStart = GetTickCount();
+        SetTimer(window, TRAYBUTTON_TIMER_ID, TRAYBUTTON_RETRY_INTERVAL_MS, NULL);
+    }
+}
+
+void StopIconRetry(HWND window, TrayButtonState* state)
+{
+    if (state->iconRetry != IconRetryOff) {
+        KillTimer(window, TRAYBUTTON_TIMER_ID);
+        state->iconRetry = IconRetryOff;
+    }
+}
+
 void RestoreFromTray(HWND window)
 {
     if (!IsWindowVisible(window)) {
@@ -127,9 +146,34 @@ void LetTaskbarCreatedThrough(HWND window, UINT taskbarCreatedMessage)
     }
 }
 
+// The module's own timer is not passed on; the window's timers are.
+LRESULT OnTrayButtonTimer(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != TRAYBUTTON_TIMER_ID) {
+        return CallWindowProcA(state->prevWndProc, window, WM_TIMER, wParam, lParam);
+    }
+    if (state->iconRetry == IconRetryOff) {
+        return 0;
+    }
+    PlaceTrayIcon(window, state);
+    if (state->iconRetry == IconRetryRunning && GetTickCount() - state->iconRetryStart >= TRAYBUTTON_GIVE_UP_MS) {
+        // Hidden behind an icon that is not there, the window could not be
+        // reached at all.  The retries go on: the icon may still come.
+        state->iconRetry = IconRetryWindowShown;
+        if (!IsWindowVisible(window)) {
+            ShowWindow(window, SW_SHOW);
+        }
+        if (IsIconic(window)) {
+            ShowWindow(window, SW_RESTORE);
+        }
+    }
+    return 0;
+}
+
 LRESULT OnTrayButtonDestroy(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC previous = state->prevWndProc;
+    StopIconRetry(window, state);
     DeleteTrayIcon(window);
     RemovePropA(window, TRAYBUTTON_NAME);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
@@ -179,7 +223,8 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
     }
     if (state->taskbarCreatedMessage != 0 && message == state->taskbarCreatedMessage && state->trayMode) {
         // A new taskbar starts without icons.
-        AddTrayIcon(window, state);
+        StopIconRetry(window, state);
+        PlaceTrayIcon(window, state);
     }
     return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
 }
@@ -196,7 +241,7 @@ void InitTrayIconData(NOTIFYICONDATAA* data, HWND window)
     data->uID = 0;
 }
 
-void AddTrayIcon(HWND window, const TrayButtonState* state)
+void PlaceTrayIcon(HWND window, TrayButtonState* state)
 {
     NOTIFYICONDATAA data;
     InitTrayIconData(&data, window);
@@ -209,7 +254,14 @@ void AddTrayIcon(HWND window, const TrayButtonState* state)
     }
     data.hIcon = icon;
     GetWindowTextA(window, data.szTip, FirstFormTipCapacity);
-    Shell_NotifyIconA(NIM_ADD, &data);
+    // An icon that is there cannot be added: switching the mode on again
+    // finds it there, and a shell too busy to confirm an icon in time may
+    // still take it later.  Changing it tells.
+    if (Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data)) {
+        StopIconRetry(window, state);
+    } else {
+        StartIconRetry(window, state);
+    }
 }
 
 void DeleteTrayIcon(HWND window)
@@ -230,6 +282,8 @@ LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_DESTROY:
         return OnTrayButtonDestroy(window, state, wParam, lParam);
+    case WM_TIMER:
+        return OnTrayButtonTimer(window, state, wParam, lParam);
     case WM_SYSCOMMAND:
         return OnTrayButtonSysCommand(window, state, wParam, lParam);
     case WM_INITMENUPOPUP:
@@ -305,8 +359,9 @@ BOOL SetTrayMinimize(HWND window, BOOL mode)
         SwitchToolWindowStyle(window, mode, visible);
     }
     if (mode) {
-        AddTrayIcon(window, state);
+        PlaceTrayIcon(window, state);
     } else {
+        StopIconRetry(window, state);
         DeleteTrayIcon(window);
     }
     return TRUE;

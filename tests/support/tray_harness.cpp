@@ -16,6 +16,7 @@ std::vector<NotifyCall> NotifyCalls;
 std::vector<HWND> ForegroundCalls;
 std::vector<MessageFilterCall> MessageFilterCalls;
 bool LogMessages = true;
+int RefusedShellCalls = 0;
 bool FailNextHeapAlloc = false;
 std::string FailRegisteredMessage;
 bool FailOwnerWindowCreation = false;
@@ -65,7 +66,13 @@ BOOL WINAPI RecordShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
         size_t count = data->cbSize < sizeof(call.data) ? data->cbSize : sizeof(call.data);
         std::memcpy(&call.data, data, count);
     }
-    call.result = realShellNotifyIcon(message, data);
+    if (RefusedShellCalls != 0) {
+        RefusedShellCalls -= RefusedShellCalls > 0 ? 1 : 0;
+    } else {
+        // The null display driver has no notification area: every call
+        // succeeds there, as with a shell that is ready.
+        call.result = FindWindowA("Shell_TrayWnd", NULL) != NULL ? realShellNotifyIcon(message, data) : TRUE;
+    }
     NotifyCalls.push_back(call);
     return call.result;
 }
@@ -186,6 +193,7 @@ void ResetRecords()
     ForegroundCalls.clear();
     MessageFilterCalls.clear();
     HideMessageFilter = false;
+    RefusedShellCalls = 0;
     LogMessages = true;
     FailNextHeapAlloc = false;
     FailRegisteredMessage.clear();

@@ -68,6 +68,7 @@ extern std::vector<HWND> ForegroundCalls;
 extern bool LogMessages; // off in loops that count heap blocks
 
 // Faults to inject; each is cleared by ResetRecords().
+extern int RefusedShellCalls;             // Shell_NotifyIconA calls refused next; negative: all of them
 extern bool FailNextHeapAlloc;
 extern std::string FailRegisteredMessage; // RegisterWindowMessageA of this name fails
 extern bool FailOwnerWindowCreation;      // CreateWindowExA of the TrayButton class fails
