@@ -102,6 +102,17 @@ void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
                  SWP_NOMOVE | SWP_NOZORDER);
 }
 
+// A copy made now, at the main display's present scale, replaces the last.
+// The shell keeps copies of its own, so the old one can go at once.
+void RenewTrayIconCopy(HWND window, TrayButtonState* state)
+{
+    HICON copy = CopyIconForTray(window);
+    if (state->ownedIcon != NULL) {
+        DestroyIcon(state->ownedIcon);
+    }
+    state->ownedIcon = copy;
+}
+
 void StartIconRetry(HWND window, TrayButtonState* state)
 {
     if (state->iconRetry == IconRetryOff) {
@@ -155,7 +166,7 @@ LRESULT OnTrayButtonTimer(HWND window, TrayButtonState* state, WPARAM wParam, LP
     if (state->iconRetry == IconRetryOff) {
         return 0;
     }
-    PlaceTrayIcon(window, state);
+    PlaceTrayIcon(window, state, NIM_ADD);
     if (state->iconRetry == IconRetryRunning && GetTickCount() - state->iconRetryStart >= TRAYBUTTON_GIVE_UP_MS) {
         // Hidden behind an icon that is not there, the window could not be
         // reached at all.  The retries go on: the icon may still come.
@@ -222,11 +233,24 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
         return HandleTrayIconMessage(window, lParam);
     }
     if (state->taskbarCreatedMessage != 0 && message == state->taskbarCreatedMessage && state->trayMode) {
-        // A new taskbar starts without icons.
+        // A new taskbar starts without icons.  The taskbar also sends this
+        // when the main display's scale changes, and then it still holds the
+        // icon, at the old size.
         StopIconRetry(window, state);
-        PlaceTrayIcon(window, state);
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_MODIFY);
     }
     return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
+}
+
+// The main display may have another scale now, and the icon another size.
+LRESULT OnTrayButtonDisplayChange(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (state->trayMode) {
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_MODIFY);
+    }
+    return CallWindowProcA(state->prevWndProc, window, WM_DISPLAYCHANGE, wParam, lParam);
 }
 
 } // namespace
@@ -241,23 +265,21 @@ void InitTrayIconData(NOTIFYICONDATAA* data, HWND window)
     data->uID = 0;
 }
 
-void PlaceTrayIcon(HWND window, TrayButtonState* state)
+void PlaceTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage)
 {
     NOTIFYICONDATAA data;
     InitTrayIconData(&data, window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = state->callbackMessage;
-    // The icon stays the window's: the shell copies it.
-    HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
-    if (icon == NULL) {
-        icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_BIG, 0));
-    }
-    data.hIcon = icon;
+    // The shell copies the icon.  Without a copy of its own the module hands
+    // over the window's icon, which stays the window's.
+    data.hIcon = state->ownedIcon != NULL ? state->ownedIcon : GetWindowIcon(window);
     GetWindowTextA(window, data.szTip, FirstFormTipCapacity);
-    // An icon that is there cannot be added: switching the mode on again
-    // finds it there, and a shell too busy to confirm an icon in time may
-    // still take it later.  Changing it tells.
-    if (Shell_NotifyIconA(NIM_ADD, &data) || Shell_NotifyIconA(NIM_MODIFY, &data)) {
+    // An icon that is there cannot be added, and one that is not cannot be
+    // changed.  A shell too busy to confirm an icon in time may still take it
+    // later, so a retry also finds an icon that is there after all.
+    DWORD secondMessage = firstMessage == NIM_ADD ? NIM_MODIFY : NIM_ADD;
+    if (Shell_NotifyIconA(firstMessage, &data) || Shell_NotifyIconA(secondMessage, &data)) {
         StopIconRetry(window, state);
     } else {
         StartIconRetry(window, state);
@@ -284,6 +306,8 @@ LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LP
         return OnTrayButtonDestroy(window, state, wParam, lParam);
     case WM_TIMER:
         return OnTrayButtonTimer(window, state, wParam, lParam);
+    case WM_DISPLAYCHANGE:
+        return OnTrayButtonDisplayChange(window, state, wParam, lParam);
     case WM_SYSCOMMAND:
         return OnTrayButtonSysCommand(window, state, wParam, lParam);
     case WM_INITMENUPOPUP:
@@ -359,7 +383,8 @@ BOOL SetTrayMinimize(HWND window, BOOL mode)
         SwitchToolWindowStyle(window, mode, visible);
     }
     if (mode) {
-        PlaceTrayIcon(window, state);
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_ADD);
     } else {
         StopIconRetry(window, state);
         DeleteTrayIcon(window);

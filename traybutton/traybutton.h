@@ -8,10 +8,12 @@
 // hides the window and a right click pops up its system menu.  The module
 // takes itself apart when the window is destroyed.
 //
-// Should the notification area not take the icon (at sign-in the taskbar
-// can exist and still be too busy to answer), the module tries again every 2
-// seconds, and after a minute without success it shows the window, so that a
-// window hidden behind its icon is never out of reach.
+// The icon is the module's own copy of the window's icon, made at the size
+// the notification area draws on the main display, and made anew when the
+// displays change.  Should the notification area not take the icon (at
+// sign-in the taskbar can exist and still be too busy to answer), the module
+// tries again every 2 seconds, and after a minute without success it shows
+// the window, so that a window hidden behind its icon is never out of reach.
 #ifndef TRAYBUTTON_H
 #define TRAYBUTTON_H
 

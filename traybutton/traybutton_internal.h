@@ -37,7 +37,7 @@ struct TrayButtonState {
     UINT callbackMessage;
     int savedShowCmd;           // minimizing show command replaced at attach, 0 if none
     HWND ownerWindow;           // hidden owner; null selects the tool-window variant
-    HICON ownedIcon;            // destroyed with the record when set
+    HICON ownedIcon;            // the icon's own copy; null: the window's icon is used
     BOOL trayMode;
     int iconRetry;              // an IconRetry
     DWORD iconRetryStart;       // GetTickCount() when adding the icon first failed
@@ -52,13 +52,22 @@ struct FrontWindowSearch {
 
 // traybutton.cpp
 LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Puts the icon in the notification area with NIM_ADD first, then NIM_MODIFY
-// should the first fail; while neither works, the retry timer runs.
-void PlaceTrayIcon(HWND window, TrayButtonState* state);
+// Puts the icon in the notification area with NIM_ADD first (to switch the
+// mode on) or NIM_MODIFY first (when a new taskbar or a display change may
+// have kept it there), the other message when the first fails; while
+// neither works, the retry timer runs.
+void PlaceTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage);
 void DeleteTrayIcon(HWND window);
 // Zeroes data and fills in what identifies the window's icon: the first
 // form's size for this build, the window and icon id 0.
 void InitTrayIconData(NOTIFYICONDATAA* data, HWND window);
+
+// tray_icon_image.cpp
+// The window's small icon, or its big one when it has no small one.
+HICON GetWindowIcon(HWND window);
+// A new copy of the window's icon at the size of a small icon on the main
+// display, which the caller destroys; null when none can be made.
+HICON CopyIconForTray(HWND window);
 
 // tray_icon_interaction.cpp
 LRESULT HandleTrayIconMessage(HWND window, LPARAM mouseEvent);

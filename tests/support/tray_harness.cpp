@@ -21,6 +21,7 @@ bool FailNextHeapAlloc = false;
 std::string FailRegisteredMessage;
 bool FailOwnerWindowCreation = false;
 bool HideMessageFilter = false;
+UINT MainDisplayDpi = 0;
 std::vector<MetricOverride> MetricOverrides;
 
 namespace {
@@ -129,9 +130,18 @@ BOOL WINAPI RecordMessageFilter(HWND window, UINT message, DWORD action, PCHANGE
     return realMessageFilter(window, message, action, details);
 }
 
+HRESULT WINAPI ReportMainDisplayDpi(HMONITOR, int, UINT* dpiX, UINT* dpiY)
+{
+    *dpiX = *dpiY = MainDisplayDpi;
+    return S_OK;
+}
+
 FARPROC WINAPI SteerGetProcAddress(HMODULE module, LPCSTR name)
 {
     FARPROC function = realGetProcAddress(module, name);
+    if (MainDisplayDpi != 0 && !IS_INTRESOURCE(name) && lstrcmpA(name, "GetDpiForMonitor") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(ReportMainDisplayDpi));
+    }
     if (function == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "ChangeWindowMessageFilterEx") != 0) {
         return function;
     }
@@ -193,6 +203,7 @@ void ResetRecords()
     ForegroundCalls.clear();
     MessageFilterCalls.clear();
     HideMessageFilter = false;
+    MainDisplayDpi = 0;
     RefusedShellCalls = 0;
     LogMessages = true;
     FailNextHeapAlloc = false;

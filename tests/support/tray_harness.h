@@ -73,6 +73,7 @@ extern bool FailNextHeapAlloc;
 extern std::string FailRegisteredMessage; // RegisterWindowMessageA of this name fails
 extern bool FailOwnerWindowCreation;      // CreateWindowExA of the TrayButton class fails
 extern bool HideMessageFilter;            // GetProcAddress finds no ChangeWindowMessageFilterEx, as before Windows 7
+extern UINT MainDisplayDpi;               // what GetDpiForMonitor says of the main display; 0: the real answer
 struct MetricOverride {
     int index;
     int value;
