@@ -326,6 +326,12 @@ TEST_F(TrayButtonTest, AttachingWithTheModeOffLeavesTheWindowUnownedAndDeletesTh
     EXPECT_TRUE(CallsWith(NIM_ADD).empty());
     ASSERT_EQ(1u, CallsWith(NIM_DELETE).size());
     EXPECT_TRUE(IsWindowVisible(window));
+
+    // The tool-window variant keeps its taskbar button too.
+    HWND tool = Make("Tool");
+    ASSERT_TRUE(Attach(tool, FALSE, TRUE));
+    EXPECT_FALSE(HasToolWindowStyle(tool));
+    EXPECT_TRUE(GetWindow(tool, GW_OWNER) == NULL && IsWindowVisible(tool));
 }
 
 // ---------------------------------------------------------------------------
