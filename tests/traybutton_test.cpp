@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "tests/support/message_pump.h"
 #include "tests/support/tray_fixture.h"
 #include "tests/support/tray_harness.h"
 #include "traybutton.h"
@@ -325,6 +326,12 @@ TEST_F(TrayButtonTest, AttachingWithTheModeOffLeavesTheWindowUnownedAndDeletesTh
     EXPECT_TRUE(CallsWith(NIM_ADD).empty());
     ASSERT_EQ(1u, CallsWith(NIM_DELETE).size());
     EXPECT_TRUE(IsWindowVisible(window));
+
+    // The tool-window variant keeps its taskbar button too.
+    HWND tool = Make("Tool");
+    ASSERT_TRUE(Attach(tool, FALSE, TRUE));
+    EXPECT_FALSE(HasToolWindowStyle(tool));
+    EXPECT_TRUE(GetWindow(tool, GW_OWNER) == NULL && IsWindowVisible(tool));
 }
 
 // ---------------------------------------------------------------------------
@@ -547,15 +554,38 @@ TEST_F(TrayButtonTest, WithTheModeOffMinimizeAndRestoreReachTheWindow)
 // ---------------------------------------------------------------------------
 // The notification icon, as handed to the shell
 
-void ExpectIconAdded(const NotifyCall& call, HWND window, HICON icon, const char* tip)
+// An icon's width and height, then its colour bits; empty for no icon.
+std::vector<LONG> IconImage(HICON icon)
 {
-    EXPECT_EQ(static_cast<DWORD>(NIM_ADD), call.message);
+    ICONINFO info = {};
+    BITMAP bitmap = {};
+    std::vector<LONG> image;
+    if (icon != NULL && GetIconInfo(icon, &info) && GetObjectA(info.hbmColor, sizeof(bitmap), &bitmap) != 0) {
+        image.assign(2 + (bitmap.bmWidthBytes * bitmap.bmHeight + 3) / sizeof(LONG), 0);
+        image[0] = bitmap.bmWidth;
+        image[1] = bitmap.bmHeight;
+        GetBitmapBits(info.hbmColor, bitmap.bmWidthBytes * bitmap.bmHeight, &image[2]);
+    }
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return image;
+}
+
+// The icon is the module's own copy of windowIcon, side pixels square.
+void ExpectIconAdded(const NotifyCall& call, HWND window, HICON windowIcon, const char* tip,
+                     DWORD message = NIM_ADD, int side = 0)
+{
+    EXPECT_EQ(message, call.message);
     EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), call.cbSize);
     EXPECT_EQ(window, call.data.hWnd);
     EXPECT_EQ(0u, call.data.uID);
     EXPECT_EQ(static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP), call.data.uFlags);
     EXPECT_EQ(TrayCallbackMessage(), call.data.uCallbackMessage);
-    EXPECT_EQ(icon, call.data.hIcon);
+    side = side != 0 ? side : GetSystemMetrics(SM_CXSMICON);
+    HICON copy = static_cast<HICON>(CopyImage(windowIcon, IMAGE_ICON, side, side, LR_COPYFROMRESOURCE));
+    EXPECT_TRUE(windowIcon == NULL || call.data.hIcon != windowIcon);
+    EXPECT_EQ(IconImage(copy), IconImage(call.data.hIcon));
+    DestroyIcon(copy);
     EXPECT_STREQ(tip, call.data.szTip);
 }
 
@@ -661,21 +691,20 @@ TEST_F(TrayButtonTest, ANewTaskbarGetsTheIconAgainWhileTheModeIsOn)
     HWND window = Make("Restarted");
     SetAnsweredIcons(window, small, NULL);
     ASSERT_TRUE(Attach(window, TRUE));
-    // The old taskbar went away with the icon.
-    NOTIFYICONDATAA gone = {};
-    gone.cbSize = NOTIFYICONDATAA_V1_SIZE;
-    gone.hWnd = window;
-    RealShellNotifyIcon(NIM_DELETE, &gone);
     NotifyCalls.clear();
     MessageLog.clear();
 
+    // The new taskbar holds no icon to change.
+    RefusedShellCalls = 1;
     SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
-    ASSERT_EQ(1u, NotifyCalls.size());
-    ExpectIconAdded(NotifyCalls[0], window, small, "Restarted");
+    ASSERT_EQ(2u, NotifyCalls.size());
+    ExpectIconAdded(NotifyCalls[0], window, small, "Restarted", NIM_MODIFY);
+    ExpectIconAdded(NotifyCalls[1], window, small, "Restarted");
     EXPECT_EQ(1, CountMessages(window, TaskbarCreatedMessage()));
 
     // Hidden in mode on, the icon is the only way back: it returns too.
     SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    RefusedShellCalls = 1;
     NotifyCalls.clear();
     SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
     EXPECT_EQ(1u, CallsWith(NIM_ADD).size());
@@ -686,6 +715,45 @@ TEST_F(TrayButtonTest, ANewTaskbarGetsTheIconAgainWhileTheModeIsOn)
     SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
     EXPECT_TRUE(NotifyCalls.empty());
     EXPECT_EQ(1, CountMessages(window, TaskbarCreatedMessage()));
+}
+
+// Wine never changes the main display's scale: the test tells the module it.
+TEST_F(TrayButtonTest, TheIconsCopyIsMadeAnewAtTheMainDisplaysScaleWhenDisplaysChange)
+{
+    HICON small = LoadIcon(NULL, IDI_INFORMATION);
+    HWND window = Make("Scaled");
+    SetAnsweredIcons(window, small, NULL);
+    ASSERT_TRUE(Attach(window, TRUE));
+    for (UINT message : {static_cast<UINT>(WM_DISPLAYCHANGE), TaskbarCreatedMessage()}) {
+        HICON before = NotifyCalls.back().data.hIcon;
+        MainDisplayDpi = message == WM_DISPLAYCHANGE ? 144 : 192;
+        NotifyCalls.clear();
+        SendMessageA(window, message, 0, 0);
+        ASSERT_EQ(1u, NotifyCalls.size()) << "changed where it is, not added";
+        ExpectIconAdded(NotifyCalls[0], window, small, "Scaled", NIM_MODIFY, MainDisplayDpi / 6);
+        EXPECT_TRUE(IconImage(before).empty()) << "the copy it replaced is destroyed";
+    }
+}
+
+// At sign-in the taskbar can exist and be too busy to take the icon.
+TEST_F(TrayButtonTest, ARefusedIconIsTriedAgainUntilItIsAddedOrTheWindowShowsAtTheBound)
+{
+    HWND window = Make("Busy shell", false);
+    RefusedShellCalls = 6; // NIM_ADD and NIM_MODIFY, three times
+    ASSERT_TRUE(Attach(window, TRUE, FALSE, SW_SHOWMINNOACTIVE));
+    ASSERT_TRUE(PumpUntil([] { return CallsWith(NIM_ADD).size() == 4; }));
+    EXPECT_TRUE(CallsWith(NIM_ADD).back().result);
+    EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "no timer is left";
+    EXPECT_FALSE(IsWindowVisible(window));
+
+    RefusedShellCalls = -1;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(SetTrayMinimize(window, TRUE));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 30000));
+    EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(TRAYBUTTON_GIVE_UP_MS));
+    EXPECT_FALSE(IsIconic(window));
+    ASSERT_TRUE(SetTrayMinimize(window, FALSE));
+    EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "gone with the mode";
 }
 
 // Under Wine no message is filtered, so only the call itself can be seen.
@@ -705,6 +773,7 @@ TEST_F(TrayButtonTest, TaskbarCreatedIsLetThroughToAnElevatedWindowWhereTheSyste
     HWND older = Make();
     ASSERT_TRUE(Attach(older, TRUE));
     EXPECT_TRUE(MessageFilterCalls.empty());
+    RefusedShellCalls = 1;
     NotifyCalls.clear();
     SendMessageA(older, TaskbarCreatedMessage(), 0, 0);
     EXPECT_EQ(1u, CallsWith(NIM_ADD).size());

@@ -1,6 +1,8 @@
 // TrayButton attachment and mode: hangs a record on the window, subclasses
 // it, takes the taskbar button away (hidden owner or tool-window style) while
-// the mode is on, and takes itself apart when the window is destroyed.
+// the mode is on, keeps the icon in the notification area (trying again while
+// the shell does not take it), and takes itself apart when the window is
+// destroyed.
 #include "traybutton.h"
 #include "traybutton_internal.h"
 
@@ -100,6 +102,34 @@ void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
                  SWP_NOMOVE | SWP_NOZORDER);
 }
 
+// A copy made now, at the main display's present scale, replaces the last.
+// The shell keeps copies of its own, so the old one can go at once.
+void RenewTrayIconCopy(HWND window, TrayButtonState* state)
+{
+    HICON copy = CopyIconForTray(window);
+    if (state->ownedIcon != NULL) {
+        DestroyIcon(state->ownedIcon);
+    }
+    state->ownedIcon = copy;
+}
+
+void StartIconRetry(HWND window, TrayButtonState* state)
+{
+    if (state->iconRetry == IconRetryOff) {
+        state->iconRetry = IconRetryRunning;
+        state->iconRetryStart = GetTickCount();
+        SetTimer(window, TRAYBUTTON_TIMER_ID, TRAYBUTTON_RETRY_INTERVAL_MS, NULL);
+    }
+}
+
+void StopIconRetry(HWND window, TrayButtonState* state)
+{
+    if (state->iconRetry != IconRetryOff) {
+        KillTimer(window, TRAYBUTTON_TIMER_ID);
+        state->iconRetry = IconRetryOff;
+    }
+}
+
 void RestoreFromTray(HWND window)
 {
     if (!IsWindowVisible(window)) {
@@ -127,9 +157,34 @@ void LetTaskbarCreatedThrough(HWND window, UINT taskbarCreatedMessage)
     }
 }
 
+// The module's own timer is not passed on; the window's timers are.
+LRESULT OnTrayButtonTimer(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (wParam != TRAYBUTTON_TIMER_ID) {
+        return CallWindowProcA(state->prevWndProc, window, WM_TIMER, wParam, lParam);
+    }
+    if (state->iconRetry == IconRetryOff) {
+        return 0;
+    }
+    PlaceTrayIcon(window, state, NIM_ADD);
+    if (state->iconRetry == IconRetryRunning && GetTickCount() - state->iconRetryStart >= TRAYBUTTON_GIVE_UP_MS) {
+        // Hidden behind an icon that is not there, the window could not be
+        // reached at all.  The retries go on: the icon may still come.
+        state->iconRetry = IconRetryWindowShown;
+        if (!IsWindowVisible(window)) {
+            ShowWindow(window, SW_SHOW);
+        }
+        if (IsIconic(window)) {
+            ShowWindow(window, SW_RESTORE);
+        }
+    }
+    return 0;
+}
+
 LRESULT OnTrayButtonDestroy(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
 {
     WNDPROC previous = state->prevWndProc;
+    StopIconRetry(window, state);
     DeleteTrayIcon(window);
     RemovePropA(window, TRAYBUTTON_NAME);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
@@ -178,10 +233,24 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
         return HandleTrayIconMessage(window, lParam);
     }
     if (state->taskbarCreatedMessage != 0 && message == state->taskbarCreatedMessage && state->trayMode) {
-        // A new taskbar starts without icons.
-        AddTrayIcon(window, state);
+        // A new taskbar starts without icons.  The taskbar also sends this
+        // when the main display's scale changes, and then it still holds the
+        // icon, at the old size.
+        StopIconRetry(window, state);
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_MODIFY);
     }
     return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
+}
+
+// The main display may have another scale now, and the icon another size.
+LRESULT OnTrayButtonDisplayChange(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
+{
+    if (state->trayMode) {
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_MODIFY);
+    }
+    return CallWindowProcA(state->prevWndProc, window, WM_DISPLAYCHANGE, wParam, lParam);
 }
 
 } // namespace
@@ -196,20 +265,25 @@ void InitTrayIconData(NOTIFYICONDATAA* data, HWND window)
     data->uID = 0;
 }
 
-void AddTrayIcon(HWND window, const TrayButtonState* state)
+void PlaceTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage)
 {
     NOTIFYICONDATAA data;
     InitTrayIconData(&data, window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = state->callbackMessage;
-    // The icon stays the window's: the shell copies it.
-    HICON icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_SMALL, 0));
-    if (icon == NULL) {
-        icon = reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, ICON_BIG, 0));
-    }
-    data.hIcon = icon;
+    // The shell copies the icon.  Without a copy of its own the module hands
+    // over the window's icon, which stays the window's.
+    data.hIcon = state->ownedIcon != NULL ? state->ownedIcon : GetWindowIcon(window);
     GetWindowTextA(window, data.szTip, FirstFormTipCapacity);
-    Shell_NotifyIconA(NIM_ADD, &data);
+    // An icon that is there cannot be added, and one that is not cannot be
+    // changed.  A shell too busy to confirm an icon in time may still take it
+    // later, so a retry also finds an icon that is there after all.
+    DWORD secondMessage = firstMessage == NIM_ADD ? NIM_MODIFY : NIM_ADD;
+    if (Shell_NotifyIconA(firstMessage, &data) || Shell_NotifyIconA(secondMessage, &data)) {
+        StopIconRetry(window, state);
+    } else {
+        StartIconRetry(window, state);
+    }
 }
 
 void DeleteTrayIcon(HWND window)
@@ -230,6 +304,10 @@ LRESULT CALLBACK TrayButtonSubclass(HWND window, UINT message, WPARAM wParam, LP
     switch (message) {
     case WM_DESTROY:
         return OnTrayButtonDestroy(window, state, wParam, lParam);
+    case WM_TIMER:
+        return OnTrayButtonTimer(window, state, wParam, lParam);
+    case WM_DISPLAYCHANGE:
+        return OnTrayButtonDisplayChange(window, state, wParam, lParam);
     case WM_SYSCOMMAND:
         return OnTrayButtonSysCommand(window, state, wParam, lParam);
     case WM_INITMENUPOPUP:
@@ -305,8 +383,10 @@ BOOL SetTrayMinimize(HWND window, BOOL mode)
         SwitchToolWindowStyle(window, mode, visible);
     }
     if (mode) {
-        AddTrayIcon(window, state);
+        RenewTrayIconCopy(window, state);
+        PlaceTrayIcon(window, state, NIM_ADD);
     } else {
+        StopIconRetry(window, state);
         DeleteTrayIcon(window);
     }
     return TRUE;

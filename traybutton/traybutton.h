@@ -7,10 +7,22 @@
 // window and Restore shows it; a left click on the icon shows, raises or
 // hides the window and a right click pops up its system menu.  The module
 // takes itself apart when the window is destroyed.
+//
+// The icon is the module's own copy of the window's icon, made at the size
+// the notification area draws on the main display, and made anew when the
+// displays change.  Should the notification area not take the icon (at
+// sign-in the taskbar can exist and still be too busy to answer), the module
+// tries again every 2 seconds, and after a minute without success it shows
+// the window, so that a window hidden behind its icon is never out of reach.
 #ifndef TRAYBUTTON_H
 #define TRAYBUTTON_H
 
 #include <windows.h>
+
+// The module's one timer on the attached window, which runs only while the
+// icon could not be added.  Its WM_TIMER never reaches the window's own
+// procedure: a client must give its own timers on that window other ids.
+#define TRAYBUTTON_TIMER_ID 0x7C1E
 
 #ifdef __cplusplus
 extern "C" {

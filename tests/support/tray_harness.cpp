@@ -16,10 +16,12 @@ std::vector<NotifyCall> NotifyCalls;
 std::vector<HWND> ForegroundCalls;
 std::vector<MessageFilterCall> MessageFilterCalls;
 bool LogMessages = true;
+int RefusedShellCalls = 0;
 bool FailNextHeapAlloc = false;
 std::string FailRegisteredMessage;
 bool FailOwnerWindowCreation = false;
 bool HideMessageFilter = false;
+UINT MainDisplayDpi = 0;
 std::vector<MetricOverride> MetricOverrides;
 
 namespace {
@@ -65,7 +67,13 @@ BOOL WINAPI RecordShellNotifyIcon(DWORD message, PNOTIFYICONDATAA data)
         size_t count = data->cbSize < sizeof(call.data) ? data->cbSize : sizeof(call.data);
         std::memcpy(&call.data, data, count);
     }
-    call.result = realShellNotifyIcon(message, data);
+    if (RefusedShellCalls != 0) {
+        RefusedShellCalls -= RefusedShellCalls > 0 ? 1 : 0;
+    } else {
+        // The null display driver has no notification area: every call
+        // succeeds there, as with a shell that is ready.
+        call.result = FindWindowA("Shell_TrayWnd", NULL) != NULL ? realShellNotifyIcon(message, data) : TRUE;
+    }
     NotifyCalls.push_back(call);
     return call.result;
 }
@@ -122,9 +130,18 @@ BOOL WINAPI RecordMessageFilter(HWND window, UINT message, DWORD action, PCHANGE
     return realMessageFilter(window, message, action, details);
 }
 
+HRESULT WINAPI ReportMainDisplayDpi(HMONITOR, int, UINT* dpiX, UINT* dpiY)
+{
+    *dpiX = *dpiY = MainDisplayDpi;
+    return S_OK;
+}
+
 FARPROC WINAPI SteerGetProcAddress(HMODULE module, LPCSTR name)
 {
     FARPROC function = realGetProcAddress(module, name);
+    if (MainDisplayDpi != 0 && !IS_INTRESOURCE(name) && lstrcmpA(name, "GetDpiForMonitor") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(ReportMainDisplayDpi));
+    }
     if (function == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "ChangeWindowMessageFilterEx") != 0) {
         return function;
     }
@@ -186,6 +203,8 @@ void ResetRecords()
     ForegroundCalls.clear();
     MessageFilterCalls.clear();
     HideMessageFilter = false;
+    MainDisplayDpi = 0;
+    RefusedShellCalls = 0;
     LogMessages = true;
     FailNextHeapAlloc = false;
     FailRegisteredMessage.clear();

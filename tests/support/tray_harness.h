@@ -68,10 +68,12 @@ extern std::vector<HWND> ForegroundCalls;
 extern bool LogMessages; // off in loops that count heap blocks
 
 // Faults to inject; each is cleared by ResetRecords().
+extern int RefusedShellCalls;             // Shell_NotifyIconA calls refused next; negative: all of them
 extern bool FailNextHeapAlloc;
 extern std::string FailRegisteredMessage; // RegisterWindowMessageA of this name fails
 extern bool FailOwnerWindowCreation;      // CreateWindowExA of the TrayButton class fails
 extern bool HideMessageFilter;            // GetProcAddress finds no ChangeWindowMessageFilterEx, as before Windows 7
+extern UINT MainDisplayDpi;               // what GetDpiForMonitor says of the main display; 0: the real answer
 struct MetricOverride {
     int index;
     int value;
