@@ -752,6 +752,11 @@ TEST_F(TrayButtonTest, ARefusedIconIsTriedAgainUntilItIsAddedOrTheWindowShowsAtT
     ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 30000));
     EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(TRAYBUTTON_GIVE_UP_MS));
     EXPECT_FALSE(IsIconic(window));
+    // Still without an icon, Minimize must not hide the window again.
+    SendMessageA(window, WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsWindowVisible(window) && IsIconic(window));
+    SendMessageA(window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_FALSE(IsIconic(window));
     ASSERT_TRUE(SetTrayMinimize(window, FALSE));
     EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "gone with the mode";
 }

@@ -133,7 +133,7 @@ void GetVirtualScreenRect(RECT* rectangle)
 // when it was hidden.
 void UpdateSysMenuItems(HWND window, HMENU menu, const TrayButtonState* state)
 {
-    bool minimized = state->trayMode ? !IsWindowVisible(window) : IsIconic(window) != FALSE;
+    bool minimized = IsIconic(window) != FALSE || (state->trayMode && !IsWindowVisible(window));
     bool maximized = !minimized && IsZoomed(window);
     DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
     bool hasMaximizeBox = (style & WS_MAXIMIZEBOX) != 0;

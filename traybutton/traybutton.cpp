@@ -134,6 +134,9 @@ void RestoreFromTray(HWND window)
 {
     if (!IsWindowVisible(window)) {
         ShowWindow(window, SW_SHOW);
+    } else if (IsIconic(window)) {
+        // Minimized while its icon was missing (below).
+        ShowWindow(window, SW_RESTORE);
     } else if (IsZoomed(window)) {
         ShowWindow(window, SW_SHOWNORMAL);
     }
@@ -205,6 +208,11 @@ LRESULT OnTrayButtonSysCommand(HWND window, TrayButtonState* state, WPARAM wPara
     if (state->trayMode) {
         switch (wParam & 0xFFF0) {
         case SC_MINIMIZE:
+            // Hidden while the notification area has not taken the icon,
+            // the window could not be reached again: it only minimizes then.
+            if (state->iconRetry != IconRetryOff) {
+                break;
+            }
             ShowWindow(window, SW_HIDE);
             return 0;
         case SC_RESTORE:
