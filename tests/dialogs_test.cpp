@@ -339,45 +339,45 @@ TEST_F(DialogTest, ApplicationCommandsStopAtTheDialog)
     SetWindowLongPtrA(owner_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(OwnerProc));
 }
 
-TEST_F(DialogTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
+// One past the last slot, and the commonest garbage.
+class DamagedFieldTest : public DialogTest, public testing::WithParamInterface<LONG_PTR> {};
+INSTANTIATE_TEST_SUITE_P(SlotIndex, DamagedFieldTest, testing::Values(LONG_PTR(EditKeySlotCount), LONG_PTR(-1)));
+
+TEST_P(DamagedFieldTest, ADamagedFieldSaysSoOnceAndEndsTheProgram)
 {
-    // One past the last slot, and the commonest garbage.
-    for (LONG_PTR damage : { static_cast<LONG_PTR>(EditKeySlotCount), static_cast<LONG_PTR>(-1) }) {
-        SCOPED_TRACE(damage);
-        int boxes = 0;
-        RunSetKeys([&](HWND dialog, DWORD thread) {
-            HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
-            SetWindowLongPtrA(field, GWLP_USERDATA, damage);
-            // The second key is already queued when the box comes up, and
-            // reaches the field through the box's own loop.
-            PostMessageA(field, WM_KEYDOWN, 'Q', 1);
-            PostMessageA(field, WM_KEYDOWN, 'Q', 1);
-            // On a busy machine the first box of a process can take seconds.
-            HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);
-            ASSERT_NE(nullptr, box);
-            ++boxes;
-            EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
-            EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
-            AnswerBox(box, IDOK);
-            // The field goes on receiving messages until the quit message has
-            // ended the loops; none of them raises a second box.
-            DWORD start = GetTickCount();
-            while (IsWindow(dialog) && GetTickCount() - start < 30000) {
-                HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
-                if (again != NULL && again != box) {
-                    ++boxes;
-                    AnswerBox(again, IDOK);
-                }
-                Sleep(10);
+    int boxes = 0;
+    RunSetKeys([&](HWND dialog, DWORD thread) {
+        HWND field = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+        SetWindowLongPtrA(field, GWLP_USERDATA, GetParam());
+        // The second key is already queued when the box comes up, and
+        // reaches the field through the box's own loop.
+        PostMessageA(field, WM_KEYDOWN, 'Q', 1);
+        PostMessageA(field, WM_KEYDOWN, 'Q', 1);
+        // On a busy machine the first box of a process can take seconds.
+        HWND box = WaitForThreadDialog(thread, "Internal Error", 30000);
+        ASSERT_NE(nullptr, box);
+        ++boxes;
+        EXPECT_EQ("Damaged EditKeySubclass.  Fooey.", TextOf(GetDlgItem(box, 0xFFFF)));
+        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER));
+        AnswerBox(box, IDOK);
+        // The field goes on receiving messages until the quit message has
+        // ended the loops; none of them raises a second box.
+        DWORD start = GetTickCount();
+        while (IsWindow(dialog) && GetTickCount() - start < 30000) {
+            HWND again = WaitForThreadDialog(thread, "Internal Error", 0);
+            if (again != NULL && again != box) {
+                ++boxes;
+                AnswerBox(again, IDOK);
             }
-            EXPECT_FALSE(IsWindow(dialog));
-        });
-        EXPECT_EQ(1, boxes);
-        // The quit message ended the dialog's loop and waits for the program's own.
-        MSG msg;
-        ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
-        EXPECT_EQ(1u, msg.wParam);
-    }
+            Sleep(10);
+        }
+        EXPECT_FALSE(IsWindow(dialog));
+    });
+    EXPECT_EQ(1, boxes);
+    // The quit message ended the dialog's loop and waits for the program's own.
+    MSG msg;
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(1u, msg.wParam);
 }
 
 TEST_F(DialogTest, ASecondDamagedFieldDoesNotEndTheFirstOnesBoxUnseen)
@@ -483,7 +483,7 @@ DWORD HandleCount()
 } // namespace
 
 // The dialog's thread also runs the keyboard hook.
-TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
+TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialogAndLeavesNothingBehind)
 {
     void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteExA", reinterpret_cast<void*>(SlowShellExecute));
     ShellCallReleased = CreateEventA(NULL, TRUE, FALSE, NULL);
@@ -491,6 +491,8 @@ TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
     ASSERT_TRUE(CreateStandInPlayer(&player, false));
     KeyBindings.binding[2] = KeyBinding{ 'R', 0 };
     ASSERT_NE(nullptr, InstallVolumeHook(ModuleInstance));
+    ShellCallsMade = 0;
+    DWORD handlesBefore = 0, handlesAfter = 0;
     RunAbout([&](HWND dialog, DWORD) {
         PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_CLICKED), 0);
         ASSERT_TRUE(PumpUntil([] { return ShellCallsRunning == 1; }));
@@ -501,38 +503,23 @@ TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialog)
         EXPECT_EQ(1, ShellCallsRunning) << "the keys came while the shell call still ran";
         EXPECT_TRUE(LoggedKeyPress(player, 0, VK_F10));
         SetEvent(ShellCallReleased);
+
+        // Clicked a hundred times more, the link leaves no handle behind.
+        ASSERT_TRUE(PumpUntil([] { return ShellCallsMade == 1; }));
+        handlesBefore = HandleCount();
+        for (int i = 0; i < 100; ++i) {
+            SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_CLICKED), 0);
+        }
+        ASSERT_TRUE(PumpUntil([] { return ShellCallsMade == 101; }, 10000));
+        // The calls' threads end a moment after their calls.
+        PumpUntil([&] { return (handlesAfter = HandleCount()) <= handlesBefore + 5; }, 10000);
     });
+    EXPECT_LE(handlesAfter, handlesBefore + 5) << "handles before the 100 clicks: " << handlesBefore;
     EXPECT_TRUE(PumpUntil([] { return ShellCallsRunning == 0; }));
     EXPECT_EQ("mailto:mirelle@example.org?subject=Mirelle", ShellCallUrl);
     EXPECT_TRUE(ShellCallFinishesFirst);
     RemoveVolumeHook();
     DestroyStandInPlayer(&player);
-    CloseHandle(ShellCallReleased);
-    PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
-}
-
-TEST_F(DialogTest, ClickingTheMailLinkManyTimesLeavesNoHandleBehind)
-{
-    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteExA", reinterpret_cast<void*>(SlowShellExecute));
-    ShellCallReleased = CreateEventA(NULL, TRUE, TRUE, NULL);  // every call is back at once
-    ShellCallsMade = 0;
-    DWORD before = 0, after = 0;
-    RunAbout([&](HWND dialog, DWORD) {
-        auto click = [&](int times) {
-            int made = ShellCallsMade + times;
-            for (int i = 0; i < times; ++i) {
-                SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_ABOUT_CONTACT, STN_CLICKED), 0);
-            }
-            ASSERT_TRUE(PumpUntil([&] { return ShellCallsMade == made; }, 10000));
-        };
-        click(5);  // what the first calls set up for good (COM and the shell's own)
-        before = HandleCount();
-        click(100);
-        // The calls' threads end a moment after their calls.
-        PumpUntil([&] { return (after = HandleCount()) <= before + 5; }, 10000);
-    });
-    EXPECT_NE(0u, before);
-    EXPECT_LE(after, before + 5) << "handles before the 100 clicks: " << before;
     CloseHandle(ShellCallReleased);
     PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
 }
