@@ -102,15 +102,17 @@ void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
                  SWP_NOMOVE | SWP_NOZORDER);
 }
 
-// A copy made now, at the main display's present scale, replaces the last.
-// The shell keeps copies of its own, so the old one can go at once.
-void RenewTrayIconCopy(HWND window, TrayButtonState* state)
+// A copy made now, at the main display's present scale, replaces the last
+// and goes to the notification area.  The shell keeps copies of its own, so
+// the old one can go at once.
+void ShowFreshTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage)
 {
     HICON copy = CopyIconForTray(window);
     if (state->ownedIcon != NULL) {
         DestroyIcon(state->ownedIcon);
     }
     state->ownedIcon = copy;
+    PlaceTrayIcon(window, state, firstMessage);
 }
 
 void StartIconRetry(HWND window, TrayButtonState* state)
@@ -245,8 +247,7 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
         // when the main display's scale changes, and then it still holds the
         // icon, at the old size.
         StopIconRetry(window, state);
-        RenewTrayIconCopy(window, state);
-        PlaceTrayIcon(window, state, NIM_MODIFY);
+        ShowFreshTrayIcon(window, state, NIM_MODIFY);
     }
     return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
 }
@@ -255,8 +256,7 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
 LRESULT OnTrayButtonDisplayChange(HWND window, TrayButtonState* state, WPARAM wParam, LPARAM lParam)
 {
     if (state->trayMode) {
-        RenewTrayIconCopy(window, state);
-        PlaceTrayIcon(window, state, NIM_MODIFY);
+        ShowFreshTrayIcon(window, state, NIM_MODIFY);
     }
     return CallWindowProcA(state->prevWndProc, window, WM_DISPLAYCHANGE, wParam, lParam);
 }
@@ -391,8 +391,7 @@ BOOL SetTrayMinimize(HWND window, BOOL mode)
         SwitchToolWindowStyle(window, mode, visible);
     }
     if (mode) {
-        RenewTrayIconCopy(window, state);
-        PlaceTrayIcon(window, state, NIM_ADD);
+        ShowFreshTrayIcon(window, state, NIM_ADD);
     } else {
         StopIconRetry(window, state);
         DeleteTrayIcon(window);
