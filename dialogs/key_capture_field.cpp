@@ -2,6 +2,7 @@
 
 #include "app_state.h"
 #include "key_binding_set.h"
+#include "resource.h"
 
 EditKeySlot EditKeySlots[EditKeySlotCount] = {};
 
@@ -44,17 +45,58 @@ LRESULT OnDamagedField(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-LRESULT OnGetDlgCode(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam)
+bool IsModifierKey(BYTE vk)
 {
-    // Every key, Tab, Enter and Escape included, goes to the field rather
-    // than to dialog navigation; characters are not wanted at all.
-    LRESULT code = CallWindowProcA(slot->previousProc, window, WM_GETDLGCODE, wParam, lParam);
-    return (code & ~static_cast<LRESULT>(DLGC_WANTCHARS)) | DLGC_WANTTAB | DLGC_WANTALLKEYS;
+    return vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
 }
 
-LRESULT OnKeyDown(EditKeySlot* slot, HWND window, WPARAM wParam)
+// Bit 30 of a key message: the key was already down, so this is its repeat.
+bool IsRepeat(LPARAM lParam)
 {
-    BYTE vk = static_cast<BYTE>(wParam & 0xFF);
+    return (lParam & 0x40000000) != 0;
+}
+
+// The keys a waiting field asks the dialog for: Enter and Space, which arm
+// it, and the repeats of its own key while that is held, which would
+// otherwise act on the dialog (an Escape just recorded and held a moment too
+// long would cancel it).
+bool WaitingFieldWants(const EditKeySlot* slot, const MSG* msg)
+{
+    if (msg == NULL || msg->message != WM_KEYDOWN) {
+        return false;
+    }
+    return msg->wParam == VK_RETURN || msg->wParam == VK_SPACE
+        || (IsRepeat(msg->lParam) && static_cast<BYTE>(msg->wParam & 0xFF) == slot->binding.vk);
+}
+
+// An armed field says so in its text, which a screen reader reads out as
+// the field's new value.
+void Arm(EditKeySlot* slot, HWND window)
+{
+    slot->state = KeyFieldArmed;
+    char prompt[KeyNameCapacity];
+    if (LoadStringA(ModuleInstance, IDS_SET_KEYS_PROMPT, prompt, KeyNameCapacity) <= 0) {
+        prompt[0] = '\0';
+    }
+    SetWindowTextA(window, prompt);
+    SendMessageA(window, EM_SETSEL, 0, -1);
+}
+
+LRESULT OnGetDlgCode(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam)
+{
+    // Characters are never wanted.  A waiting field leaves Tab, Escape and
+    // Enter's default button to the dialog, Enter and Space on itself aside;
+    // any other field takes every key.
+    LRESULT code = CallWindowProcA(slot->previousProc, window, WM_GETDLGCODE, wParam, lParam);
+    code &= ~static_cast<LRESULT>(DLGC_WANTCHARS);
+    if (slot->state == KeyFieldWaiting) {
+        return WaitingFieldWants(slot, reinterpret_cast<const MSG*>(lParam)) ? code | DLGC_WANTMESSAGE : code;
+    }
+    return code | DLGC_WANTTAB | DLGC_WANTALLKEYS;
+}
+
+void Capture(EditKeySlot* slot, HWND window, BYTE vk)
+{
     slot->binding.vk = vk;
     slot->binding.modifiers = 0;
     // A modifier pressed by itself is the key, not its own modifier.  Alt has
@@ -67,29 +109,107 @@ LRESULT OnKeyDown(EditKeySlot* slot, HWND window, WPARAM wParam)
     }
     ShowBinding(window, slot->binding);
     SendMessageA(window, EM_SETSEL, 0, -1);
+}
+
+LRESULT OnKeyDown(EditKeySlot* slot, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    BYTE vk = static_cast<BYTE>(wParam & 0xFF);
+    switch (slot->state) {
+    case KeyFieldWaiting:
+        // A key held since before does nothing here.
+        if (IsRepeat(lParam)) {
+            return 0;
+        }
+        if (message == WM_KEYDOWN && (vk == VK_RETURN || vk == VK_SPACE)) {
+            Arm(slot, window);
+            return 0;
+        }
+        // Alt+F4 and the other system keys work as in any field.
+        if (message == WM_SYSKEYDOWN) {
+            return CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
+        }
+        return 0;
+    case KeyFieldArmed:
+    case KeyFieldTakingModifier:
+        // The key that armed the field, or a modifier held since before,
+        // repeating is no new combination.  A modifier alone waits for its
+        // key-up: it may still be joined by a key.
+        if (!IsRepeat(lParam)) {
+            Capture(slot, window, vk);
+            slot->state = IsModifierKey(vk) ? KeyFieldTakingModifier : KeyFieldWaiting;
+        }
+        return 0;
+    case KeyFieldCapturing:
+    default:
+        Capture(slot, window, vk);
+        return 0;
+    }
+}
+
+// Key-ups never reach the edit control; the one that matters is that of a
+// modifier the armed field took alone, which makes it the combination.
+LRESULT OnKeyUp(EditKeySlot* slot, WPARAM wParam)
+{
+    if (slot->state == KeyFieldTakingModifier && IsModifierKey(static_cast<BYTE>(wParam & 0xFF))) {
+        slot->state = KeyFieldWaiting;
+    }
     return 0;
+}
+
+// Leaving a field ends whatever it was doing; an armed field that took no
+// key shows its binding again.
+LRESULT OnKillFocus(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam)
+{
+    if (slot->state == KeyFieldArmed || slot->state == KeyFieldTakingModifier) {
+        ShowBinding(window, slot->binding);
+    }
+    slot->state = KeyFieldWaiting;
+    return CallWindowProcA(slot->previousProc, window, WM_KILLFOCUS, wParam, lParam);
+}
+
+// A clicked field takes every key until the focus leaves.  The state is set
+// before the edit control takes the focus on this very click.
+LRESULT OnButtonDown(EditKeySlot* slot, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (slot->state == KeyFieldArmed || slot->state == KeyFieldTakingModifier) {
+        ShowBinding(window, slot->binding);
+    }
+    slot->state = KeyFieldCapturing;
+    return CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
+}
+
+EditKeySlot* SlotOf(HWND window)
+{
+    ULONG_PTR index = static_cast<ULONG_PTR>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    return index < static_cast<ULONG_PTR>(EditKeySlotCount) ? &EditKeySlots[index] : NULL;
 }
 
 } // namespace
 
 LRESULT CALLBACK EditKeySubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ULONG_PTR index = static_cast<ULONG_PTR>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (index >= static_cast<ULONG_PTR>(EditKeySlotCount)) {
+    EditKeySlot* slot = SlotOf(window);
+    if (slot == NULL) {
         return OnDamagedField(window, message, wParam, lParam);
     }
-    EditKeySlot* slot = &EditKeySlots[index];
     switch (message) {
     case WM_GETDLGCODE:
         return OnGetDlgCode(slot, window, wParam, lParam);
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
-        return OnKeyDown(slot, window, wParam);
+        return OnKeyDown(slot, window, message, wParam, lParam);
     case WM_KEYUP:
-    case WM_CHAR:
     case WM_SYSKEYUP:
+        return OnKeyUp(slot, wParam);
+    case WM_CHAR:
         // Typing never edits the field.
         return 0;
+    case WM_KILLFOCUS:
+        return OnKillFocus(slot, window, wParam, lParam);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+        return OnButtonDown(slot, window, message, wParam, lParam);
     default:
         return CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
     }
@@ -100,10 +220,19 @@ void InitKeyField(HWND dialog, int fieldId, int slotIndex)
     HWND field = GetDlgItem(dialog, fieldId);
     EditKeySlot* slot = &EditKeySlots[slotIndex];
     slot->binding = KeyBindings.binding[slotIndex];
+    slot->state = KeyFieldWaiting;
     // The slot index goes in first: the subclass looks its slot up from it on
     // the very first message.
     SetWindowLongPtrA(field, GWLP_USERDATA, slotIndex);
     slot->previousProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(field, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EditKeySubclass)));
     ShowBinding(field, slot->binding);
+}
+
+void ArmKeyField(HWND field)
+{
+    EditKeySlot* slot = SlotOf(field);
+    if (slot != NULL) {
+        Arm(slot, field);
+    }
 }

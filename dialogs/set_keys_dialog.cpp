@@ -18,11 +18,14 @@ const int CaptionCapacity = 140;
 
 const int FieldIds[EditKeySlotCount] = { IDC_SETKEYS_MUTE, IDC_SETKEYS_LOWER, IDC_SETKEYS_RAISE };
 
+// The refused field takes the next key combination, then lets Tab move on
+// again.  It is armed outright: a field that has the focus already gets no
+// new WM_SETFOCUS, and one that gets it must not be left waiting.
 void Refocus(HWND dialog, int fieldId)
 {
     HWND field = GetDlgItem(dialog, fieldId);
     SetFocus(field);
-    SendMessageA(field, EM_SETSEL, 0, -1);
+    ArmKeyField(field);
 }
 
 void LoadText(UINT id, char* buffer, int capacity)

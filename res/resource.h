@@ -50,5 +50,6 @@
 #define IDS_CONTACT_URL         273
 #define IDS_CONTACT_ADDRESS     274
 #define IDS_SAVE_TRAY_ERROR     275
+#define IDS_SET_KEYS_PROMPT     276   // an armed capture field's text until a key is pressed
 
 #endif

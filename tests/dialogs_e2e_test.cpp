@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "mirelle_version.h"
@@ -166,12 +165,7 @@ TEST_F(DialogsE2ETest, SetKeysShowsTheKeysAndCapturesWhatIsTyped)
         { { VK_DELETE }, "Delete" },
     };
     for (const auto& c : cases) {
-        for (BYTE vk : c.down) {
-            SendKey(vk, false);
-        }
-        for (auto it = std::rbegin(c.down); it != std::rend(c.down); ++it) {
-            SendKey(*it, true);
-        }
+        PressTogether(c.down);
         EXPECT_TRUE(PumpUntil([&] { return WindowText(field) == c.shows; })) << c.shows << " / " << WindowText(field);
         EXPECT_EQ(field, FocusIn(dialog)) << c.shows;
         EXPECT_TRUE(IsWindow(dialog)) << c.shows;
@@ -262,6 +256,72 @@ TEST_F(DialogsE2ETest, AFieldWithoutAKeyIsRefused)
     EXPECT_EQ(nullptr, QuestionBox(dialog, 300));
     EXPECT_TRUE(IsWindow(dialog));
     EXPECT_TRUE(WholeTextSelected(lower));
+}
+
+// Set Keys without a mouse: Tab to a field, Enter or Space arms it, the next
+// combination is its key (Tab and Escape too), and Tab moves on again.
+TEST_F(DialogsE2ETest, SetKeysWorksFromTheKeyboardAlone)
+{
+    const std::string prompt = "Press the new key or combination";
+    Start();
+    auto focusOn = [](HWND window, int id) {
+        return PumpUntil([&] { return FocusIn(window) == GetDlgItem(window, id); });
+    };
+    ASSERT_TRUE(focusOn(mirelle_.mainWindow, IDOK));
+    Tap(VK_TAB);
+    Tap(VK_TAB);
+    Tap(VK_RETURN);
+    HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 30000);
+    ASSERT_NE(nullptr, dialog);
+    auto tabTo = [&](int id) {
+        Tap(VK_TAB);
+        return focusOn(dialog, id);
+    };
+    auto shows = [&](int id, const std::string& text) {
+        return PumpUntil([&] { return ControlText(dialog, id) == text; });
+    };
+    // Yes is the question's default button, No one Tab away.
+    auto answer = [&](bool no) {
+        HWND box = QuestionBox(dialog, 30000);
+        ASSERT_TRUE(box != NULL && focusOn(box, IDYES));
+        if (no) {
+            Tap(VK_TAB);
+        }
+        Tap(VK_RETURN);
+        ASSERT_TRUE(PumpUntil([&] { return !IsWindow(box); }));
+    };
+
+    ASSERT_TRUE(focusOn(dialog, IDOK) && tabTo(IDCANCEL) && tabTo(IDC_SETKEYS_MUTE));
+    Tap(VK_DOWN);
+    Tap(VK_CONTROL);
+    Tap(VK_RETURN);
+    EXPECT_TRUE(shows(IDC_SETKEYS_MUTE, prompt));
+    PressTogether({ VK_CONTROL, VK_F7 });
+    EXPECT_TRUE(shows(IDC_SETKEYS_MUTE, "Control+F7"));
+    EXPECT_TRUE(WholeTextSelected(GetDlgItem(dialog, IDC_SETKEYS_MUTE)));
+    ASSERT_TRUE(tabTo(IDC_SETKEYS_LOWER));
+    Tap(VK_SPACE);
+    PressTogether({ VK_TAB });
+    EXPECT_TRUE(shows(IDC_SETKEYS_LOWER, "Tab"));
+    ASSERT_TRUE(tabTo(IDC_SETKEYS_RAISE));
+    Tap(VK_RETURN);
+    PressTogether({ VK_ESCAPE, VK_ESCAPE });  // held a moment too long, it repeats: still no Cancel
+    EXPECT_TRUE(shows(IDC_SETKEYS_RAISE, "Esc"));
+
+    // No to the first question arms Mute for one combination; Tab then leaves.
+    ASSERT_TRUE(tabTo(IDOK));
+    Tap(VK_RETURN);
+    answer(true);
+    ASSERT_TRUE(shows(IDC_SETKEYS_MUTE, prompt));
+    PressTogether({ VK_SHIFT, VK_CONTROL, VK_F7 });
+    EXPECT_TRUE(shows(IDC_SETKEYS_MUTE, "Control+Shift+F7"));
+    ASSERT_TRUE(tabTo(IDC_SETKEYS_LOWER) && tabTo(IDC_SETKEYS_RAISE) && tabTo(IDOK));
+    Tap(VK_RETURN);
+    for (int question = 0; question < 3; ++question) {
+        answer(false);
+    }
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_EQ("118,3,9,0,27,0", StoredKeysText());
 }
 
 TEST_F(DialogsE2ETest, AboutShowsTheVersionAndClosesOnlyThroughOk)

@@ -18,6 +18,7 @@
 #include "mirelle_version.h"
 #include "resource.h"
 #include "volume_hook.h"
+#include "tests/support/accessible.h"
 #include "tests/support/import_patch.h"
 #include "tests/support/key_input.h"
 #include "tests/support/mirelle_process.h"
@@ -83,6 +84,13 @@ struct HeldKeys {
     DWORD dialogThread_;
 };
 
+// A click in a field, which then takes every key until the focus leaves.
+void ClickIn(HWND field)
+{
+    SendMessageA(field, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(field, WM_LBUTTONUP, 0, 0);
+}
+
 void PressIn(HWND field, BYTE vk, bool system = false)
 {
     SendMessageA(field, system ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, 1);
@@ -130,6 +138,7 @@ TEST_F(DialogTest, CaptureFieldsTakeKeysWithShiftAndControl)
     RunSetKeys([&](HWND dialog, DWORD thread) {
         HeldKeys held(thread);
         HWND field = GetDlgItem(dialog, IDC_SETKEYS_LOWER);
+        ClickIn(field);
 
         held.Set(true, true, false);
         PressIn(field, VK_F7);
@@ -182,6 +191,25 @@ TEST_F(DialogTest, CaptureFieldsTakeKeysWithShiftAndControl)
     // Cancel: nothing of it was kept.
     EXPECT_EQ(0, std::memcmp(&KeyBindings, &DefaultKeyBindings, 6));
     EXPECT_EQ("(none)", StoredKeysText(true));
+}
+
+// A screen reader names each field by the label before it and reads its key.
+TEST_F(DialogTest, EachFieldIsNamedByItsLabelAndReadOnly)
+{
+    RunSetKeys([&](HWND dialog, DWORD) {
+        const struct { int id; const char* name; const char* value; } fields[] = {
+            { IDC_SETKEYS_MUTE, "Mute:", "Search" },
+            { IDC_SETKEYS_LOWER, "Lower:", "Favorites" },
+            { IDC_SETKEYS_RAISE, "Raise:", "Home" },
+        };
+        for (const auto& f : fields) {
+            AccessibleFacts facts;
+            ASSERT_TRUE(ReadAccessibleFacts(GetDlgItem(dialog, f.id), &facts)) << f.name;
+            EXPECT_EQ(f.name, facts.name);
+            EXPECT_EQ(f.value, facts.value) << f.name;
+            EXPECT_TRUE(facts.state & STATE_SYSTEM_READONLY) << f.name;
+        }
+    });
 }
 
 TEST_F(DialogTest, OkAsksAboutALetterAndNoKeepsTheDialogOpen)
@@ -248,9 +276,12 @@ TEST_F(DialogTest, OkStoresTheNewKeysAndAsksNothingForCommandKeys)
     ModalRun run = RunSetKeys([&](HWND dialog, DWORD thread) {
         HeldKeys held(thread);
         held.Set(false, true, false);
+        ClickIn(GetDlgItem(dialog, IDC_SETKEYS_MUTE));
         PressIn(GetDlgItem(dialog, IDC_SETKEYS_MUTE), 'M');
         held.Set(false, false, false);
-        PressIn(GetDlgItem(dialog, IDC_SETKEYS_LOWER), 0xE8);          // a key of no known kind: no question
+        ClickIn(GetDlgItem(dialog, IDC_SETKEYS_LOWER));
+        PressIn(GetDlgItem(dialog, IDC_SETKEYS_LOWER), 0xE8);  // a key of no known kind: no question
+        ClickIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE));
         PressIn(GetDlgItem(dialog, IDC_SETKEYS_RAISE), VK_VOLUME_UP);  // a command key: no question either
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         HWND box = WaitForThreadDialog(thread, "Set Keys", 30000, dialog);

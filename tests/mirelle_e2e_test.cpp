@@ -373,8 +373,11 @@ TEST_F(MirelleTest, KeysThatCannotBeSavedAreReportedAndWorkForTheRun)
     PostMessageA(mirelle_.mainWindow, WM_COMMAND, IDC_MAIN_SET_KEYS, 0);
     HWND dialog = FindProcessDialog(mirelle_.info.dwProcessId, "Set Keys", 30000);
     ASSERT_NE(nullptr, dialog);
-    // Volume Up into Raise, as the field takes a key, then OK.
-    PostMessageA(GetDlgItem(dialog, IDC_SETKEYS_RAISE), WM_KEYDOWN, VK_VOLUME_UP, 1);
+    // Volume Up into the clicked Raise field, then OK.
+    HWND raise = GetDlgItem(dialog, IDC_SETKEYS_RAISE);
+    PostMessageA(raise, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    PostMessageA(raise, WM_LBUTTONUP, 0, 0);
+    PostMessageA(raise, WM_KEYDOWN, VK_VOLUME_UP, 1);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
 
     HWND box = NULL;

@@ -78,18 +78,19 @@ TEST(Resources, SetKeysTemplate)
     ASSERT_TRUE(ReadDialogTemplate(GetModuleHandleA(NULL), IDD_SET_KEYS, &dialog));
     ExpectFrame(dialog, WS_POPUP | WS_CAPTION | DS_MODALFRAME | DS_SETFONT, 186, 100, "Set Keys");
     const DWORD label = WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT | SS_CENTERIMAGE;
-    const DWORD field = WS_CHILD | WS_VISIBLE | WS_BORDER | ES_LEFT | ES_READONLY;
+    const DWORD field = WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | ES_LEFT | ES_READONLY;
     const ExpectedItem items[] = {
         { IDOK, "BUTTON", "OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, 130, 80, 50, 14 },
         { IDCANCEL, "BUTTON", "Cancel", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 70, 80, 50, 14 },
         { 0xFFFF, "STATIC",
           "Pick keys to control WMP volume.  Don't pick any key you need to type for any other purpose.",
           WS_CHILD | WS_VISIBLE | WS_GROUP | SS_LEFT, 5, 5, 175, 16 },
+        // Each field right after its label, which gives the field its name.
         { 0xFFFF, "STATIC", "Mute:", label, 5, 30, 19, 12 },
-        { 0xFFFF, "STATIC", "Lower:", label, 5, 45, 22, 12 },
-        { 0xFFFF, "STATIC", "Raise:", label, 5, 60, 21, 12 },
         { 1001, "EDIT", "", field, 35, 30, 145, 12 },
+        { 0xFFFF, "STATIC", "Lower:", label, 5, 45, 22, 12 },
         { 1002, "EDIT", "", field, 35, 45, 145, 12 },
+        { 0xFFFF, "STATIC", "Raise:", label, 5, 60, 21, 12 },
         { 1003, "EDIT", "", field, 35, 60, 145, 12 },
     };
     ExpectItems(dialog, items, sizeof items / sizeof items[0]);
@@ -236,6 +237,7 @@ TEST(Resources, MessagesAsTheUserReadsThem)
         { IDS_HOOK_ERROR, "Trouble setting hook, err=%1!d!.%n%2" },
         { IDS_ERROR_CAPTION, "Error" },
         { IDS_SAVE_TRAY_ERROR, "Trouble saving minimize setting in Registry, err=%1!d!.%n%2" },
+        { IDS_SET_KEYS_PROMPT, "Press the new key or combination" },
     };
     for (const auto& s : strings) {
         char buffer[256];

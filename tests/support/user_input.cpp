@@ -16,6 +16,16 @@ void Tap(BYTE vk)
     SendKey(vk, true);
 }
 
+void PressTogether(std::initializer_list<BYTE> keys)
+{
+    for (BYTE vk : keys) {
+        SendKey(vk, false);
+    }
+    for (const BYTE* vk = keys.end(); vk != keys.begin();) {
+        SendKey(*--vk, true);
+    }
+}
+
 void MoveMouseTo(int x, int y)
 {
     INPUT input = {};

@@ -6,8 +6,12 @@
 
 #include <windows.h>
 
+#include <initializer_list>
+
 void SendKey(BYTE vk, bool up);
 void Tap(BYTE vk);
+// Keys pressed together: down in the order given, up in the reverse order.
+void PressTogether(std::initializer_list<BYTE> keys);
 void MoveMouseTo(int x, int y);
 // Returns how many of its three events (move, press, release) went out.
 UINT ClickAt(int x, int y);
