@@ -163,6 +163,83 @@ LRESULT OnSetFont(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
     return result;
 }
 
+// Enter on a link with the focus is a click, and the dialog manager is told
+// so that Enter does not press the default button instead.  Other keys stay
+// with the dialog.
+LRESULT OnGetDlgCode(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT code = Forward(previous, control, WM_GETDLGCODE, wParam, lParam);
+    const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+    if (msg != NULL && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN) {
+        code |= DLGC_WANTMESSAGE;
+    }
+    return code;
+}
+
+// The notification is the one a click sends, so the parent cannot tell the
+// two apart.  Holding Enter down opens the link once.
+LRESULT OnKeyDown(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    const LPARAM repeat = 0x40000000; // the key was already down
+    if (wParam == VK_RETURN && (lParam & repeat) == 0) {
+        HWND parent = GetParent(control);
+        if (parent != NULL) {
+            SendMessageA(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(control));
+        }
+        return 0;
+    }
+    return Forward(previous, control, WM_KEYDOWN, wParam, lParam);
+}
+
+bool ShowsFocus(HWND control)
+{
+    return GetFocus() == control && (SendMessageA(control, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+}
+
+// The rectangle goes round the text as the static lays it out, kept inside
+// the control.
+void DrawLinkFocus(HWND control)
+{
+    char text[256];
+    GetWindowTextA(control, text, sizeof text);
+    RECT client;
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(control, WM_GETFONT, 0, 0)));
+    RECT around = client;
+    DrawTextA(dc, text, -1, &around, DT_CALCRECT | DT_LEFT | DT_WORDBREAK);
+    around.right += 1;
+    IntersectRect(&around, &around, &client);
+    DrawFocusRect(dc, &around);
+    SelectObject(dc, oldFont);
+    ReleaseDC(control, dc);
+}
+
+// The static paints itself; the focus rectangle is drawn over it.  Being
+// drawn by inversion, it needs the whole link painted anew beneath it, not
+// only the part that was invalid.
+LRESULT OnPaint(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
+{
+    bool focus = wParam == 0 && ShowsFocus(control);
+    if (focus) {
+        InvalidateRect(control, NULL, FALSE);
+    }
+    LRESULT result = Forward(previous, control, WM_PAINT, wParam, lParam);
+    if (focus) {
+        DrawLinkFocus(control);
+    }
+    return result;
+}
+
+// The focus came or went, or the keyboard cues were shown or hidden.
+LRESULT RepaintAfter(HWND control, WNDPROC previous, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    LRESULT result = Forward(previous, control, message, wParam, lParam);
+    InvalidateRect(control, NULL, FALSE);
+    return result;
+}
+
 // The control's own font is back before its previous procedure sees
 // WM_DESTROY, so nothing of the link outlives it.
 LRESULT OnControlDestroy(HWND control, WNDPROC previous, WPARAM wParam, LPARAM lParam)
@@ -262,6 +339,16 @@ LRESULT CALLBACK HyperlinkProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         return OnMouseMove(window, previous, wParam, lParam);
     case WM_SETFONT:
         return OnSetFont(window, previous, wParam, lParam);
+    case WM_GETDLGCODE:
+        return OnGetDlgCode(window, previous, wParam, lParam);
+    case WM_KEYDOWN:
+        return OnKeyDown(window, previous, wParam, lParam);
+    case WM_PAINT:
+        return OnPaint(window, previous, wParam, lParam);
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE:
+        return RepaintAfter(window, previous, message, wParam, lParam);
     case WM_DESTROY:
         return OnControlDestroy(window, previous, wParam, lParam);
     default:

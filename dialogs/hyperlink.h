@@ -2,7 +2,9 @@
 // the link colour (the system's hyperlink colour while high contrast is on),
 // the pointer becomes a hand over it, the text is underlined while the
 // pointer is over it, and a click reaches the parent as WM_COMMAND with
-// STN_CLICKED.  What the click does is the parent's business.  A font
+// STN_CLICKED.  A link with the focus (one in the tab order) shows a focus
+// rectangle unless the window hides its keyboard cues, and Enter on it is a
+// click.  What the click does is the parent's business.  A font
 // set on the control later (WM_SETFONT, as the dialog manager does at a new
 // display scale) becomes the link's font, and its underlined copy follows.
 //

@@ -555,6 +555,29 @@ TEST_F(DialogTest, AMailLinkThatTakesItsTimeHoldsUpNeitherKeysNorTheDialogAndLea
     PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
 }
 
+// Tab reaches the link, and Enter on it is a click, not OK.
+TEST_F(DialogTest, TabReachesTheMailLinkAndEnterOpensItOnce)
+{
+    void* realShellExecute = PatchImport("shell32.dll", "ShellExecuteExA", reinterpret_cast<void*>(SlowShellExecute));
+    ShellCallReleased = CreateEventA(NULL, TRUE, TRUE, NULL);  // the calls return at once
+    ShellCallsMade = 0;
+    RunAbout([&](HWND dialog, DWORD thread) {
+        HWND ok = GetDlgItem(dialog, IDOK), link = GetDlgItem(dialog, IDC_ABOUT_CONTACT);
+        ASSERT_TRUE(PumpUntil([&] { return FocusOf(thread) == ok; }));
+        PostMessageA(ok, WM_KEYDOWN, VK_TAB, 1);
+        ASSERT_TRUE(PumpUntil([&] { return FocusOf(thread) == link; }));
+        PostMessageA(link, WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(link, WM_KEYUP, VK_RETURN, static_cast<LPARAM>(0xC0000001u));
+        PostMessageA(link, WM_KEYDOWN, VK_TAB, 1);  // back on OK: the Enter has been dealt with
+        ASSERT_TRUE(PumpUntil([&] { return FocusOf(thread) == ok; }));
+        EXPECT_TRUE(PumpUntil([] { return ShellCallsMade >= 1 && ShellCallsRunning == 0; }));
+        EXPECT_EQ(1, ShellCallsMade);
+        EXPECT_TRUE(IsWindow(dialog));
+    });
+    CloseHandle(ShellCallReleased);
+    PatchImport("shell32.dll", "ShellExecuteExA", realShellExecute);
+}
+
 // --- Repeated use --------------------------------------------------------------
 
 namespace {

@@ -115,7 +115,7 @@ TEST(Resources, AboutTemplate)
     struct Place { WORD id; DWORD style; short x, y, cx, cy; } places[] = {
         { 1009, line, 5, 15, 80, 10 },
         { 1010, line, 5, 25, 68, 10 },
-        { 1007, line | SS_NOTIFY, 5, 48, 111, 10 },
+        { 1007, line | WS_TABSTOP | SS_NOTIFY, 5, 48, 111, 10 },
         { 1011, WS_CHILD | WS_VISIBLE | SS_BITMAP, 73, 25, 11, 10 },
     };
     for (size_t i = 0; i < 4; ++i) {
