@@ -19,6 +19,8 @@ namespace {
 const int ModulePathCapacity = 128;
 const int VersionPathCapacity = MAX_PATH;
 const int WindowNameCapacity = 256;
+// How long a second start waits for the first instance to restore its window.
+const UINT BringBackWait = 5000;
 
 typedef DWORD(WINAPI* GetFileVersionInfoSizeFunction)(LPCSTR, LPDWORD);
 typedef BOOL(WINAPI* GetFileVersionInfoFunction)(LPCSTR, DWORD, DWORD, LPVOID);
@@ -86,6 +88,20 @@ HWND FindOtherInstance(HWND mainWindow)
         other = FindWindowExA(NULL, mainWindow, windowClass, title);
     }
     return IsWindow(other) ? other : NULL;
+}
+
+// Brought to the front only, a window hidden behind its notification icon
+// or minimized would stay out of sight, and a user who cannot find the icon
+// would have no way back to it.  Restore does both through the icon's
+// module, as the icon's own menu does.  The other instance's thread may be
+// busy, or hung: this start does not wait on it for long.
+void BringBack(HWND other)
+{
+    if (!IsWindowVisible(other) || IsIconic(other)) {
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(other, WM_SYSCOMMAND, SC_RESTORE, 0, SMTO_ABORTIFHUNG, BringBackWait, &ignored);
+    }
+    SetForegroundWindow(other);
 }
 
 // Behind its icon Mirelle is neither visible nor audible, which Windows 10
@@ -184,7 +200,7 @@ int RunMirelle(HINSTANCE instance, int showCommand)
     }
 
     if (other != NULL) {
-        SetForegroundWindow(other);
+        BringBack(other);
         DestroyWindow(mainWindow);
         return 0;
     }

@@ -418,6 +418,10 @@ TEST_F(MirelleTest, MinimizedStartWithoutTrayModeIsAnOrdinaryMinimizedWindow)
     PumpMessagesFor(300);
     EXPECT_TRUE(IsWindowVisible(mirelle_.mainWindow));
     EXPECT_TRUE(IsIconic(mirelle_.mainWindow));
+
+    // Starting the program again restores it.
+    EXPECT_EQ(0u, RunSecondStart(SW_SHOWNORMAL, 30000));
+    EXPECT_TRUE(PumpUntil([&] { return !IsIconic(mirelle_.mainWindow); }));
 }
 
 // --- Ending ----------------------------------------------------------------

@@ -114,6 +114,20 @@ TEST_F(TaskbarRestartTest, ANewTaskbarGetsTheIconBackAndAClickOnItShowsTheWindow
     EXPECT_FALSE(IconShown(window)) << "the icon outlived the program";
 }
 
+// A user who cannot find the icon starts the program again to get it back.
+TEST_F(TaskbarRestartTest, ASecondStartShowsTheWindowHiddenBehindTheIcon)
+{
+    SeedTrayMinimize(1);
+    ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWMINNOACTIVE));
+    HWND window = mirelle_.mainWindow;
+    ASSERT_TRUE(PumpUntil([&] { return IconShown(window); }));
+    ASSERT_FALSE(IsWindowVisible(window));
+    EXPECT_EQ(0u, RunSecondStart(SW_SHOWNORMAL, 30000));
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }));
+    EXPECT_TRUE(IconShown(window));
+    EXPECT_EQ(STILL_ACTIVE, WaitForExit(&mirelle_, 0));
+}
+
 TEST_F(TaskbarRestartTest, WithoutTheTrayModeANewTaskbarGetsNoIcon)
 {
     ASSERT_TRUE(StartMirelle(&mirelle_, SW_SHOWNORMAL));

@@ -162,6 +162,16 @@ DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds)
     return code;
 }
 
+DWORD RunSecondStart(int showCommand, DWORD milliseconds)
+{
+    MirelleProcess second = {};
+    CreateMirelleSuspended(&second, showCommand);
+    ResumeThread(second.info.hThread);
+    DWORD code = WaitForExit(&second, milliseconds);
+    StopMirelle(&second);
+    return code;
+}
+
 void StopMirelle(MirelleProcess* process)
 {
     if (process->info.hProcess == NULL) {

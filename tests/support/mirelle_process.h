@@ -51,6 +51,10 @@ bool StartMirelleAtDpi(MirelleProcess* process, int dpi, int showCommand = -1);
 // it did not end in time.
 DWORD WaitForExit(MirelleProcess* process, DWORD milliseconds);
 
+// Starts the program once more, as a user would while it runs, and waits up
+// to `milliseconds` for that start to end; returns its exit code.
+DWORD RunSecondStart(int showCommand, DWORD milliseconds);
+
 // Ends the program the way the user would (Exit) if it still runs, then
 // kills it if that did not work; closes the handles.
 void StopMirelle(MirelleProcess* process);
