@@ -735,6 +735,23 @@ TEST_F(TrayButtonTest, TheIconsCopyIsMadeAnewAtTheMainDisplaysScaleWhenDisplaysC
     }
 }
 
+// The program's own icons are loaded without LR_SHARED, so Windows makes no
+// copy of them from their resource through CopyImage.  Here the window is on
+// a monitor at 100 % and the main display at 150 %.
+TEST_F(TrayButtonTest, TheIconsCopyIsTheImageItsResourceHasForTheTraysSize)
+{
+    HICON own = static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    HICON drawn = static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), IMAGE_ICON, 24, 24, 0));
+    HWND window = Make("Own icon");
+    SetAnsweredIcons(window, own, NULL);
+    MainDisplayDpi = 144;
+    RefuseCopyFromResource = true;
+    ASSERT_TRUE(Attach(window, TRUE));
+    EXPECT_EQ(IconImage(drawn), IconImage(CallsWith(NIM_ADD).at(0).data.hIcon));
+    DestroyIcon(own);
+    DestroyIcon(drawn);
+}
+
 // At sign-in the taskbar can exist and be too busy to take the icon.
 TEST_F(TrayButtonTest, ARefusedIconIsTriedAgainUntilItIsAddedOrTheWindowShowsAtTheBound)
 {
