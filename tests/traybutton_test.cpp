@@ -733,6 +733,10 @@ TEST_F(TrayButtonTest, TheIconsCopyIsMadeAnewAtTheMainDisplaysScaleWhenDisplaysC
         ExpectIconAdded(NotifyCalls[0], window, small, "Scaled", NIM_MODIFY, MainDisplayDpi / 6);
         EXPECT_TRUE(IconImage(before).empty()) << "the copy it replaced is destroyed";
     }
+    ASSERT_TRUE(SetTrayMinimize(window, FALSE));
+    NotifyCalls.clear();
+    SendMessageA(window, WM_DISPLAYCHANGE, 0, 0);
+    EXPECT_TRUE(NotifyCalls.empty()) << "with the mode off, no icon";
 }
 
 // The program's own icons are loaded without LR_SHARED, so Windows makes no
