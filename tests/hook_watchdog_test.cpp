@@ -22,6 +22,7 @@
 #include "main_window_timers.h"
 #include "resource.h"
 #include "session_watch.h"
+#include "startup.h"
 #include "volume_hook.h"
 #include "volume_hook_control.h"
 #include "tests/support/import_patch.h"
@@ -77,11 +78,26 @@ BOOL WINAPI FailingRegister(HWND window, DWORD flags)
     return RealRegister(window, flags);
 }
 
-// The program finds the registration in wtsapi32.dll when it needs it: it
-// gets the failing one in its place.
+// Start-up's request that Windows not slow down, on battery, the thread that
+// answers the hook.
+PROCESS_POWER_THROTTLING_STATE ThrottlingRequest = {};
+
+BOOL WINAPI RecordThrottling(HANDLE, PROCESS_INFORMATION_CLASS kind, LPVOID data, DWORD size)
+{
+    if (kind == ProcessPowerThrottling && size == sizeof ThrottlingRequest) {
+        ThrottlingRequest = *static_cast<PROCESS_POWER_THROTTLING_STATE*>(data);
+    }
+    return TRUE;
+}
+
+// The program finds the registration in wtsapi32.dll and the request in
+// kernel32.dll when it needs them: it gets the failing and the recording one.
 FARPROC WINAPI SteeringGetProcAddress(HMODULE module, LPCSTR name)
 {
     FARPROC real = RealGetProcAddress(module, name);
+    if (!IS_INTRESOURCE(name) && lstrcmpA(name, "SetProcessInformation") == 0) {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(RecordThrottling));
+    }
     if (real == NULL || IS_INTRESOURCE(name) || lstrcmpA(name, "WTSRegisterSessionNotification") != 0) {
         return real;
     }
@@ -494,4 +510,14 @@ TEST_F(HookWatchdogTest, SessionRegistrationThatFailsIsTriedAgainUntilItWorks)
     for (HWND window : RegistrationCalls) {
         EXPECT_EQ(window_, window);
     }
+}
+
+TEST_F(HookWatchdogTest, StartUpAsksForFullSpeedOnBattery)
+{
+    PostQuitMessage(0);  // the program's loop ends as soon as it starts
+    EXPECT_EQ(0, RunMirelle(GetModuleHandleA(NULL), SW_HIDE));
+    DestroyWindow(MainWindowHandle);
+    EXPECT_EQ(static_cast<ULONG>(PROCESS_POWER_THROTTLING_CURRENT_VERSION), ThrottlingRequest.Version);
+    EXPECT_EQ(static_cast<ULONG>(PROCESS_POWER_THROTTLING_EXECUTION_SPEED), ThrottlingRequest.ControlMask);
+    EXPECT_EQ(0u, ThrottlingRequest.StateMask);
 }

@@ -101,6 +101,8 @@ TEST_F(MainWindowTest, EveryCommandIsHandledWithAZeroResult)
     EXPECT_EQ(TRUE, MainWindowProc(window_, WM_TIMER, HookWatchdogTimer, 0));
     EXPECT_EQ(0, GetWindowLongPtrA(window_, DWLP_MSGRESULT));
     EXPECT_EQ(FALSE, MainWindowProc(window_, WM_TIMER, 1, 0));
+    // Raw input is only noted: the default handling must still free it.
+    EXPECT_EQ(FALSE, MainWindowProc(window_, WM_INPUT, RIM_INPUT, 0));
 }
 
 // Moved to a monitor of another scale, the window loads its icons anew at

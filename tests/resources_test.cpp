@@ -216,6 +216,13 @@ TEST(Resources, VersionBlock)
     EXPECT_EQ(low, fixed->dwFileVersionLS);
     EXPECT_EQ(high, fixed->dwProductVersionMS);
     EXPECT_EQ(low, fixed->dwProductVersionLS);
+    // Explorer finds the strings through the translation, which must name
+    // the code page they are written in: 1252, for these ANSI strings.
+    WORD* translation = NULL;
+    ASSERT_TRUE(VerQueryValueA(&block[0], "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+                               &length));
+    EXPECT_EQ(0x0409, translation[0]);
+    EXPECT_EQ(1252, translation[1]);
     char* text = NULL;
     ASSERT_TRUE(VerQueryValueA(&block[0], "\\StringFileInfo\\040904E4\\ProductName", reinterpret_cast<void**>(&text),
                                &length));

@@ -733,6 +733,27 @@ TEST_F(TrayButtonTest, TheIconsCopyIsMadeAnewAtTheMainDisplaysScaleWhenDisplaysC
         ExpectIconAdded(NotifyCalls[0], window, small, "Scaled", NIM_MODIFY, MainDisplayDpi / 6);
         EXPECT_TRUE(IconImage(before).empty()) << "the copy it replaced is destroyed";
     }
+    ASSERT_TRUE(SetTrayMinimize(window, FALSE));
+    NotifyCalls.clear();
+    SendMessageA(window, WM_DISPLAYCHANGE, 0, 0);
+    EXPECT_TRUE(NotifyCalls.empty()) << "with the mode off, no icon";
+}
+
+// The program's own icons are loaded without LR_SHARED, so Windows makes no
+// copy of them from their resource through CopyImage.  Here the window is on
+// a monitor at 100 % and the main display at 150 %.
+TEST_F(TrayButtonTest, TheIconsCopyIsTheImageItsResourceHasForTheTraysSize)
+{
+    HICON own = static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), IMAGE_ICON, 16, 16, 0));
+    HICON drawn = static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(1), IMAGE_ICON, 24, 24, 0));
+    HWND window = Make("Own icon");
+    SetAnsweredIcons(window, own, NULL);
+    MainDisplayDpi = 144;
+    RefuseCopyFromResource = true;
+    ASSERT_TRUE(Attach(window, TRUE));
+    EXPECT_EQ(IconImage(drawn), IconImage(CallsWith(NIM_ADD).at(0).data.hIcon));
+    DestroyIcon(own);
+    DestroyIcon(drawn);
 }
 
 // At sign-in the taskbar can exist and be too busy to take the icon.
@@ -746,10 +767,15 @@ TEST_F(TrayButtonTest, ARefusedIconIsTriedAgainUntilItIsAddedOrTheWindowShowsAtT
     EXPECT_FALSE(KillTimer(window, TRAYBUTTON_TIMER_ID)) << "no timer is left";
     EXPECT_FALSE(IsWindowVisible(window));
 
+    // An Explorer that restarts, and refuses again, more often than the bound
+    // does not hold the window back.
     RefusedShellCalls = -1;
     DWORD start = GetTickCount();
     ASSERT_TRUE(SetTrayMinimize(window, TRUE));
-    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(window) != FALSE; }, 30000));
+    ASSERT_TRUE(PumpUntil([&] {
+        SendMessageA(window, TaskbarCreatedMessage(), 0, 0);
+        return IsWindowVisible(window) != FALSE;
+    }, 30000));
     EXPECT_GE(GetTickCount() - start, static_cast<DWORD>(TRAYBUTTON_GIVE_UP_MS));
     EXPECT_FALSE(IsIconic(window));
     // Still without an icon, Minimize must not hide the window again.

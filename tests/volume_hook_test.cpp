@@ -438,7 +438,7 @@ TEST_F(VolumeHookInstalledTest, RemovedHookLetsEverythingThrough)
     EXPECT_EQ(0, player_.count);
 }
 
-TEST_F(VolumeHookInstalledTest, AControlLetGoOutOfSightNoLongerSilencesTheKeys)
+TEST_F(VolumeHookInstalledTest, AModifierLetGoOutOfSightNoLongerSilencesTheKeys)
 {
     ASSERT_TRUE(CreateStandInPlayer(&player_, false));
     // Control goes down where the hook sees it, and comes up where it does not
@@ -449,6 +449,9 @@ TEST_F(VolumeHookInstalledTest, AControlLetGoOutOfSightNoLongerSilencesTheKeys)
     SendKeysPumping({ { VK_LCONTROL, true } });
     ASSERT_NE(nullptr, InstallVolumeHook(GetModuleHandleA(NULL)));
     ASSERT_EQ(ModifierControl, HeldModifiers) << "nothing re-read the keyboard";
+    // Another program asks for the key, as many do: its "pressed since the
+    // last call" bit is clear now, and only the "down" bit says it is up.
+    GetAsyncKeyState(VK_CONTROL);
 
     SendKeysPumping({ { 0xAC, false }, { 0xAC, true } });
     ASSERT_TRUE(PumpUntilLogged(&player_, 2, 2000));
@@ -460,4 +463,17 @@ TEST_F(VolumeHookInstalledTest, AControlLetGoOutOfSightNoLongerSilencesTheKeys)
     SendKeysPumping({ { VK_LCONTROL, false }, { 0xAC, false }, { 0xAC, true }, { VK_LCONTROL, true } });
     EXPECT_EQ(2, player_.count);
     EXPECT_EQ(4, observer_.count);
+
+    // A Shift let go out of sight is forgotten too, and only Shift: the
+    // Control still held keeps counting.
+    Bind(VolumeAction::Raise, 0xAC, ModifierControl);
+    SendKeysPumping({ { VK_LCONTROL, false }, { VK_LSHIFT, false } });
+    ASSERT_EQ(ModifierControl | ModifierShift, HeldModifiers);
+    RemoveVolumeHook();
+    SendKeysPumping({ { VK_LSHIFT, true } });
+    ASSERT_NE(nullptr, InstallVolumeHook(GetModuleHandleA(NULL)));
+    GetAsyncKeyState(VK_SHIFT);
+    SendKeysPumping({ { 0xAC, false }, { 0xAC, true }, { VK_LCONTROL, true } });
+    EXPECT_TRUE(PumpUntilLogged(&player_, 4, 2000));
+    EXPECT_EQ(0, HeldModifiers);
 }

@@ -89,6 +89,38 @@ int GetIconHeight(HICON icon)
     return height;
 }
 
+// The image drawn for the given size in the resource that the icon came
+// from, as a new icon; null when it came from none (made from pixels, or a
+// copy) or its module is no longer loaded.  CopyImage cannot be asked for
+// this: it goes back to the resource only for an icon loaded shared, and a
+// program's own icons are not, since they have sizes of their own and are
+// destroyed.
+HICON LoadIconFromItsResource(HICON icon, SIZE size)
+{
+    ICONINFOEXA info;
+    ZeroMemory(&info, sizeof info);
+    info.cbSize = sizeof info;
+    if (!GetIconInfoExA(icon, &info)) {
+        return NULL;
+    }
+    // The bitmaps are copies made for the caller.
+    if (info.hbmColor != NULL) {
+        DeleteObject(info.hbmColor);
+    }
+    if (info.hbmMask != NULL) {
+        DeleteObject(info.hbmMask);
+    }
+    // The module is the program itself or a DLL that it has loaded; its
+    // handle is only looked up, so there is nothing to free.  A path that the
+    // ANSI code page cannot spell finds none, and the pixels are scaled.
+    HMODULE module = info.szModName[0] != '\0' ? GetModuleHandleA(info.szModName) : NULL;
+    if (module == NULL || (info.wResID == 0 && info.szResName[0] == '\0')) {
+        return NULL;
+    }
+    const char* name = info.wResID != 0 ? MAKEINTRESOURCEA(info.wResID) : info.szResName;
+    return static_cast<HICON>(LoadImageA(module, name, IMAGE_ICON, size.cx, size.cy, LR_DEFAULTCOLOR));
+}
+
 } // namespace
 
 HICON GetWindowIcon(HWND window)
@@ -107,16 +139,16 @@ HICON CopyIconForTray(HWND window)
     }
     SIZE size = GetTrayIconSize();
     // An icon that came from a resource is made again from the image there
-    // that fits best.
-    HANDLE copy = CopyImage(source, IMAGE_ICON, size.cx, size.cy, LR_COPYFROMRESOURCE);
-    if (copy == NULL) {
-        // Otherwise its pixels are scaled; a smaller image loses less than a
-        // blown-up one, so a small icon that is too small gives way to the
-        // big one.
-        if (source == small && big != NULL && GetIconHeight(small) < size.cy) {
-            source = big;
-        }
-        copy = CopyImage(source, IMAGE_ICON, size.cx, size.cy, 0);
+    // that fits best, however it was loaded.
+    HICON copy = LoadIconFromItsResource(source, size);
+    if (copy != NULL) {
+        return copy;
     }
-    return static_cast<HICON>(copy);
+    // Otherwise its pixels are scaled; a smaller image loses less than a
+    // blown-up one, so a small icon that is too small gives way to the big
+    // one.
+    if (source == small && big != NULL && GetIconHeight(small) < size.cy) {
+        source = big;
+    }
+    return static_cast<HICON>(CopyImage(source, IMAGE_ICON, size.cx, size.cy, 0));
 }

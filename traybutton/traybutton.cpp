@@ -103,16 +103,16 @@ void SwitchToolWindowStyle(HWND window, BOOL mode, BOOL visible)
 }
 
 // A copy made now, at the main display's present scale, replaces the last
-// and goes to the notification area.  The shell keeps copies of its own, so
-// the old one can go at once.
+// and goes to the notification area.  Nothing promises that the shell keeps
+// copies of its own, so the last one goes only once the new one is there.
 void ShowFreshTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage)
 {
-    HICON copy = CopyIconForTray(window);
-    if (state->ownedIcon != NULL) {
-        DestroyIcon(state->ownedIcon);
-    }
-    state->ownedIcon = copy;
+    HICON last = state->ownedIcon;
+    state->ownedIcon = CopyIconForTray(window);
     PlaceTrayIcon(window, state, firstMessage);
+    if (last != NULL) {
+        DestroyIcon(last);
+    }
 }
 
 void StartIconRetry(HWND window, TrayButtonState* state)
@@ -245,8 +245,9 @@ LRESULT OnTrayButtonOtherMessage(HWND window, TrayButtonState* state, UINT messa
     if (state->taskbarCreatedMessage != 0 && message == state->taskbarCreatedMessage && state->trayMode) {
         // A new taskbar starts without icons.  The taskbar also sends this
         // when the main display's scale changes, and then it still holds the
-        // icon, at the old size.
-        StopIconRetry(window, state);
+        // icon, at the old size.  A retry that runs keeps the time of the
+        // first refusal: an Explorer that restarted more often than the bound
+        // would otherwise keep the window hidden for ever.
         ShowFreshTrayIcon(window, state, NIM_MODIFY);
     }
     return CallWindowProcA(state->prevWndProc, window, message, wParam, lParam);
@@ -279,8 +280,8 @@ void PlaceTrayIcon(HWND window, TrayButtonState* state, DWORD firstMessage)
     InitTrayIconData(&data, window);
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = state->callbackMessage;
-    // The shell copies the icon.  Without a copy of its own the module hands
-    // over the window's icon, which stays the window's.
+    // Without a copy of its own the module hands over the window's icon,
+    // which stays the window's.
     data.hIcon = state->ownedIcon != NULL ? state->ownedIcon : GetWindowIcon(window);
     GetWindowTextA(window, data.szTip, FirstFormTipCapacity);
     // An icon that is there cannot be added, and one that is not cannot be

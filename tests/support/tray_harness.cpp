@@ -22,6 +22,7 @@ std::string FailRegisteredMessage;
 bool FailOwnerWindowCreation = false;
 bool HideMessageFilter = false;
 UINT MainDisplayDpi = 0;
+bool RefuseCopyFromResource = false;
 std::vector<MetricOverride> MetricOverrides;
 
 namespace {
@@ -34,6 +35,7 @@ typedef UINT(WINAPI* RegisterWindowMessageFunction)(LPCSTR);
 typedef HWND(WINAPI* CreateWindowExFunction)(DWORD, LPCSTR, LPCSTR, DWORD, int, int, int, int, HWND, HMENU,
                                                HINSTANCE, LPVOID);
 typedef int(WINAPI* GetSystemMetricsFunction)(int);
+typedef HANDLE(WINAPI* CopyImageFunction)(HANDLE, UINT, int, int, UINT);
 typedef BOOL(WINAPI* SetForegroundWindowFunction)(HWND);
 typedef FARPROC(WINAPI* GetProcAddressFunction)(HMODULE, LPCSTR);
 typedef BOOL(WINAPI* MessageFilterFunction)(HWND, UINT, DWORD, PCHANGEFILTERSTRUCT);
@@ -43,6 +45,7 @@ HeapAllocFunction realHeapAlloc;
 RegisterWindowMessageFunction realRegisterWindowMessage;
 CreateWindowExFunction realCreateWindowEx;
 GetSystemMetricsFunction realGetSystemMetrics;
+CopyImageFunction realCopyImage;
 SetForegroundWindowFunction realSetForegroundWindow;
 GetProcAddressFunction realGetProcAddress;
 MessageFilterFunction realMessageFilter;
@@ -118,6 +121,12 @@ int WINAPI OverridableGetSystemMetrics(int index)
     return realGetSystemMetrics(index);
 }
 
+HANDLE WINAPI MaybeRefuseCopyImage(HANDLE image, UINT type, int width, int height, UINT flags)
+{
+    bool refused = RefuseCopyFromResource && (flags & LR_COPYFROMRESOURCE) != 0;
+    return refused ? NULL : realCopyImage(image, type, width, height, flags);
+}
+
 BOOL WINAPI RecordSetForegroundWindow(HWND window)
 {
     ForegroundCalls.push_back(window);
@@ -177,6 +186,7 @@ void InstallTrayRecorders()
     Patch("user32.dll", "CreateWindowExA", &MaybeFailCreateWindowEx, &realCreateWindowEx);
     Patch("user32.dll", "GetSystemMetrics", &OverridableGetSystemMetrics, &realGetSystemMetrics);
     Patch("user32.dll", "SetForegroundWindow", &RecordSetForegroundWindow, &realSetForegroundWindow);
+    Patch("user32.dll", "CopyImage", &MaybeRefuseCopyImage, &realCopyImage);
     Patch("kernel32.dll", "GetProcAddress", &SteerGetProcAddress, &realGetProcAddress);
 
     WNDCLASSA windowClass = {};
@@ -204,6 +214,7 @@ void ResetRecords()
     MessageFilterCalls.clear();
     HideMessageFilter = false;
     MainDisplayDpi = 0;
+    RefuseCopyFromResource = false;
     RefusedShellCalls = 0;
     LogMessages = true;
     FailNextHeapAlloc = false;

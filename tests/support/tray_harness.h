@@ -74,6 +74,7 @@ extern std::string FailRegisteredMessage; // RegisterWindowMessageA of this name
 extern bool FailOwnerWindowCreation;      // CreateWindowExA of the TrayButton class fails
 extern bool HideMessageFilter;            // GetProcAddress finds no ChangeWindowMessageFilterEx, as before Windows 7
 extern UINT MainDisplayDpi;               // what GetDpiForMonitor says of the main display; 0: the real answer
+extern bool RefuseCopyFromResource;       // CopyImage refuses LR_COPYFROMRESOURCE, as Windows does for an icon not loaded shared
 struct MetricOverride {
     int index;
     int value;
