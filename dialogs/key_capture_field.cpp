@@ -56,6 +56,17 @@ bool IsRepeat(LPARAM lParam)
     return (lParam & 0x40000000) != 0;
 }
 
+BYTE KeyOf(WPARAM wParam)
+{
+    return static_cast<BYTE>(wParam & 0xFF);
+}
+
+// Enter and Space arm a waiting field.
+bool ArmsField(UINT message, WPARAM wParam)
+{
+    return message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_SPACE);
+}
+
 // The keys a waiting field asks the dialog for: Enter and Space, which arm
 // it, and the repeats of its own key while that is held, which would
 // otherwise act on the dialog (an Escape just recorded and held a moment too
@@ -65,8 +76,7 @@ bool WaitingFieldWants(const EditKeySlot* slot, const MSG* msg)
     if (msg == NULL || msg->message != WM_KEYDOWN) {
         return false;
     }
-    return msg->wParam == VK_RETURN || msg->wParam == VK_SPACE
-        || (IsRepeat(msg->lParam) && static_cast<BYTE>(msg->wParam & 0xFF) == slot->binding.vk);
+    return ArmsField(msg->message, msg->wParam) || (IsRepeat(msg->lParam) && KeyOf(msg->wParam) == slot->binding.vk);
 }
 
 // An armed field says so in its text, which a screen reader reads out as
@@ -113,14 +123,14 @@ void Capture(EditKeySlot* slot, HWND window, BYTE vk)
 
 LRESULT OnKeyDown(EditKeySlot* slot, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    BYTE vk = static_cast<BYTE>(wParam & 0xFF);
+    BYTE vk = KeyOf(wParam);
     switch (slot->state) {
     case KeyFieldWaiting:
         // A key held since before does nothing here.
         if (IsRepeat(lParam)) {
             return 0;
         }
-        if (message == WM_KEYDOWN && (vk == VK_RETURN || vk == VK_SPACE)) {
+        if (ArmsField(message, wParam)) {
             Arm(slot, window);
             return 0;
         }
@@ -150,20 +160,26 @@ LRESULT OnKeyDown(EditKeySlot* slot, HWND window, UINT message, WPARAM wParam, L
 // modifier the armed field took alone, which makes it the combination.
 LRESULT OnKeyUp(EditKeySlot* slot, WPARAM wParam)
 {
-    if (slot->state == KeyFieldTakingModifier && IsModifierKey(static_cast<BYTE>(wParam & 0xFF))) {
+    if (slot->state == KeyFieldTakingModifier && IsModifierKey(KeyOf(wParam))) {
         slot->state = KeyFieldWaiting;
     }
     return 0;
 }
 
-// Leaving a field ends whatever it was doing; an armed field that took no
-// key shows its binding again.
-LRESULT OnKillFocus(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam)
+// An armed field that is left, or clicked, before it took a key shows its
+// binding again in place of the prompt.
+void Disarm(EditKeySlot* slot, HWND window, KeyFieldState next)
 {
     if (slot->state == KeyFieldArmed || slot->state == KeyFieldTakingModifier) {
         ShowBinding(window, slot->binding);
     }
-    slot->state = KeyFieldWaiting;
+    slot->state = next;
+}
+
+// Leaving a field ends whatever it was doing.
+LRESULT OnKillFocus(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam)
+{
+    Disarm(slot, window, KeyFieldWaiting);
     return CallWindowProcA(slot->previousProc, window, WM_KILLFOCUS, wParam, lParam);
 }
 
@@ -171,10 +187,7 @@ LRESULT OnKillFocus(EditKeySlot* slot, HWND window, WPARAM wParam, LPARAM lParam
 // before the edit control takes the focus on this very click.
 LRESULT OnButtonDown(EditKeySlot* slot, HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (slot->state == KeyFieldArmed || slot->state == KeyFieldTakingModifier) {
-        ShowBinding(window, slot->binding);
-    }
-    slot->state = KeyFieldCapturing;
+    Disarm(slot, window, KeyFieldCapturing);
     return CallWindowProcA(slot->previousProc, window, message, wParam, lParam);
 }
 
